@@ -1,0 +1,33 @@
+# GoogleTest from source: Debian's googletest package installs it under
+# /usr/src/googletest; on Windows point GTEST_SOURCE_DIR at a checkout of it.
+include(CTest)
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest source tree")
+if(BUILD_TESTING)
+  if(EXISTS ${GTEST_SOURCE_DIR}/CMakeLists.txt)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+  include(GoogleTest)
+endif()
+
+# zendrel_test(NAME SOURCES ... LIBS ... [LOCK resource] [ENV var=value ...])
+# One GoogleTest program; every test in it becomes a ctest test. Discovery
+# runs when ctest runs (under Wine in the cross build), not during the build.
+function(zendrel_test name)
+  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  set(props TIMEOUT 120)
+  if(T_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
+  if(T_ENV)
+    list(APPEND props ENVIRONMENT "${T_ENV}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 240
+    PROPERTIES ${props})
+endfunction()

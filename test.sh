@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both presets and runs every test.
+set -uo pipefail
+cd "$(dirname "$0")"
+. scripts/env.sh
+zendrel_ensure_packages || exit 1
+zendrel_wine_session "$PWD/build/windows/wineprefix"
+
+status=0
+cmake --preset host >/dev/null && cmake --build --preset host &&
+  ctest --preset host || status=1
+cmake --preset windows >/dev/null && cmake --build --preset windows &&
+  ctest --preset windows || status=1
+exit $status
