@@ -54,6 +54,10 @@ zendrel_wine_session() {
     wineserver -w
   fi
   wineserver -p 3600
+  # The first Wine program starts Wine's own services, which outlive it and
+  # keep its output open: start them here, with nothing to inherit, so that
+  # ctest is not left waiting on a pipe the services hold.
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 }
 
 zendrel_end_session() {
