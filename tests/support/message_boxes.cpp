@@ -1,0 +1,145 @@
+#include "message_boxes.h"
+
+#include <algorithm>
+
+namespace zendrel::test {
+
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;
+MessageBoxAnswerer* g_active = nullptr;  // the answerer of this (the only UI) thread
+
+std::wstring WindowText(HWND hwnd) {
+    // WM_GETTEXT works across processes, GetWindowText does not for controls.
+    LRESULT n = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    n = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+int IconStyle(HICON icon) {
+    if (!icon) return 0;
+    const std::pair<LPCWSTR, int> known[] = {{IDI_HAND, 16}, {IDI_QUESTION, 32},
+                                             {IDI_EXCLAMATION, 48}, {IDI_ASTERISK, 64}};
+    for (auto [id, style] : known)
+        if (LoadIconW(nullptr, id) == icon) return style;
+    return -1;
+}
+
+struct FindData {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindInProcess(HWND hwnd, LPARAM lp) {
+    auto* data = reinterpret_cast<FindData*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == data->processId && IsMessageBox(hwnd)) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+bool IsMessageBox(HWND hwnd) {
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    return std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd) &&
+           GetDlgItem(hwnd, kMessageTextId) != nullptr;
+}
+
+BoxInfo ReadBox(HWND box) {
+    BoxInfo info;
+    info.hwnd = box;
+    info.title = WindowText(box);
+    info.text = WindowText(GetDlgItem(box, kMessageTextId));
+    GetWindowRect(box, &info.rect);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        std::wstring name(cls);
+        if (_wcsicmp(cls, L"Button") == 0 && IsWindowVisible(child)) {
+            info.buttons.push_back(GetDlgCtrlID(child));
+        } else if (_wcsicmp(cls, L"Static") == 0 && GetDlgCtrlID(child) != kMessageTextId &&
+                   (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            info.icon = IconStyle(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+        }
+    }
+    return info;
+}
+
+void PressButton(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    if (button)
+        PostMessageW(button, BM_CLICK, 0, 0);
+    else
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+HWND FindMessageBox(DWORD processId) {
+    FindData data{processId, nullptr};
+    EnumWindows(FindInProcess, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND box = FindMessageBox(processId)) {
+            // The text is filled in after the box is created: wait for it.
+            Sleep(50);
+            return box;
+        }
+        if (GetTickCount() - start > timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers) : answers_(std::move(answers)) {
+    g_active = this;
+    timer_ = SetTimer(nullptr, 0, 20, OnTimer);
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    KillTimer(nullptr, timer_);
+    if (g_active == this) g_active = nullptr;
+}
+
+void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_active) g_active->Poll();
+}
+
+void MessageBoxAnswerer::Poll() {
+    HWND box = FindMessageBox(GetCurrentProcessId());
+    if (!box || !seen_.empty() && seen_.back().hwnd == box && IsWindow(box)) return;
+    BoxInfo info = ReadBox(box);
+    if (info.text.empty()) return;  // not filled in yet: next tick
+    size_t index = seen_.size();
+    int answer = 0;
+    if (index < answers_.size()) {
+        answer = answers_[index];
+    } else {
+        for (int fallback : {IDCANCEL, IDOK, IDNO})
+            if (std::find(info.buttons.begin(), info.buttons.end(), fallback) != info.buttons.end()) {
+                answer = fallback;
+                break;
+            }
+    }
+    info.pressed = answer;
+    seen_.push_back(info);
+    PressButton(box, answer);
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace zendrel::test

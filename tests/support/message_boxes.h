@@ -1,0 +1,60 @@
+// Reading and answering the standard message boxes that the program shows,
+// in this process (a thread timer runs inside the box's modal loop) or in a
+// child process (polled from the test).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace zendrel::test {
+
+struct BoxInfo {
+    HWND hwnd = nullptr;
+    std::wstring title;
+    std::wstring text;
+    RECT rect{};          // screen rectangle of the box
+    int icon = 0;         // 0 none, 16 stop, 32 question, 48 exclamation, 64 information, -1 other
+    std::vector<int> buttons;  // IDOK, IDCANCEL, IDYES, IDNO ... in creation order
+    int pressed = 0;      // the button the answerer pressed
+};
+
+// True for a visible standard message box (a dialog with the message text control).
+bool IsMessageBox(HWND hwnd);
+BoxInfo ReadBox(HWND box);
+// Presses a button of the box as a click does.
+void PressButton(HWND box, int id);
+
+// The first visible message box of the process, or null.
+HWND FindMessageBox(DWORD processId);
+// Waits up to timeoutMs for one; null when none came.
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
+
+// While it lives, answers every message box shown on this thread with the
+// scripted buttons, in order, and records what it saw. A box beyond the script
+// is answered with Cancel (or OK, or No, whichever it has) so that a test
+// never hangs; check Seen() to catch it.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(std::vector<int> answers = {});
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    void Then(int answer) { answers_.push_back(answer); }
+    const std::vector<BoxInfo>& Seen() const { return seen_; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    void Poll();
+
+    std::vector<int> answers_;
+    std::vector<BoxInfo> seen_;
+    UINT_PTR timer_ = 0;
+};
+
+// Lets every pending message of this thread be handled.
+void PumpMessages();
+
+}  // namespace zendrel::test
