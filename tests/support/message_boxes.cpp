@@ -115,7 +115,7 @@ void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 void MessageBoxAnswerer::Poll() {
     HWND box = FindMessageBox(GetCurrentProcessId());
-    if (!box || !seen_.empty() && seen_.back().hwnd == box && IsWindow(box)) return;
+    if (!box || (!seen_.empty() && seen_.back().hwnd == box && IsWindow(box))) return;
     BoxInfo info = ReadBox(box);
     if (info.text.empty()) return;  // not filled in yet: next tick
     size_t index = seen_.size();
