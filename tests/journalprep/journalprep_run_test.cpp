@@ -1,0 +1,251 @@
+// Runs the real journalprep.exe as a child process on files in a scratch folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLine = "Initialize Log\r\n";
+
+fs::path ProgramPath() {
+    wchar_t own[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+    return fs::path(std::wstring(own, length)).parent_path() / L"journalprep.exe";
+}
+
+// Starts journalprep with the given argument text and returns its exit code.
+DWORD RunJournalprep(const std::wstring& arguments, const std::wstring& currentDirectory = L"") {
+    std::wstring commandLine = L"\"" + ProgramPath().wstring() + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
+                        &process)) {
+        ADD_FAILURE() << "cannot start " << ProgramPath() << ", error " << GetLastError();
+        return 0xDEAD;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0xDEAD;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+std::wstring Quoted(const fs::path& path) {
+    return L"\"" + path.wstring() + L"\"";
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The access list of a file as SDDL text ("D:(A;;FA;;;WD)"), or empty when it
+// cannot be read.
+std::wstring DaclText(const fs::path& path) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0) return L"";
+    std::string buffer(needed, '\0');
+    if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buffer.data(), needed,
+                          &needed)) {
+        return L"";
+    }
+    LPWSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            buffer.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return L"";
+    }
+    std::wstring result(text);
+    LocalFree(text);
+    return result;
+}
+
+class Journalprep : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(ProgramPath())) << ProgramPath();
+        static int counter = 0;
+        dir_ = fs::temp_directory_path() / (L"jp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                            std::to_wstring(++counter));
+        fs::remove_all(dir_);
+        ASSERT_TRUE(fs::create_directories(dir_));
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    bool DirIsEmpty() const { return fs::is_empty(dir_); }
+
+    fs::path dir_;
+};
+
+TEST_F(Journalprep, WrongArgumentCountEndsWithOneAndCreatesNothing) {
+    EXPECT_EQ(RunJournalprep(L""), 1u);
+    EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"a.log") + L" " + Quoted(dir_ / L"b.log")), 1u);
+    // Unquoted, a path with a space is two arguments.
+    EXPECT_EQ(RunJournalprep((dir_ / L"my log.txt").wstring()), 1u);
+    EXPECT_EQ(RunJournalprep(L"\"\" \"\""), 1u);
+    EXPECT_TRUE(DirIsEmpty());
+}
+
+TEST_F(Journalprep, NewFileHoldsExactlyTheLine) {
+    fs::path log = dir_ / L"activity.log";
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 0u);
+    EXPECT_EQ(ReadAll(log), kLine);
+    EXPECT_EQ(fs::file_size(log), 16u);
+}
+
+TEST_F(Journalprep, ExistingFileKeepsItsBytesAndGetsTheLineAppended) {
+    const std::string withLineEnd = "first\r\nsecond\r\n";
+    const std::string withoutLineEnd = std::string("bytes \0\xff and no line end", 24);
+    fs::path a = dir_ / L"a.log";
+    fs::path b = dir_ / L"b.log";
+    WriteAll(a, withLineEnd);
+    WriteAll(b, withoutLineEnd);
+    EXPECT_EQ(RunJournalprep(Quoted(a)), 0u);
+    EXPECT_EQ(RunJournalprep(Quoted(b)), 0u);
+    EXPECT_EQ(ReadAll(a), withLineEnd + kLine);
+    // The line continues the last one.
+    EXPECT_EQ(ReadAll(b), withoutLineEnd + kLine);
+    EXPECT_EQ(fs::file_size(b), withoutLineEnd.size() + 16);
+
+    fs::path empty = dir_ / L"empty.log";
+    WriteAll(empty, "");
+    EXPECT_EQ(RunJournalprep(Quoted(empty)), 0u);
+    EXPECT_EQ(ReadAll(empty), kLine);
+}
+
+TEST_F(Journalprep, EachRunAppendsTheLineOnceMore) {
+    fs::path log = dir_ / L"twice.log";
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 0u);
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 0u);
+    EXPECT_EQ(ReadAll(log), kLine + kLine);
+}
+
+TEST_F(Journalprep, QuotedPathWithSpacesIsOneArgument) {
+    fs::create_directory(dir_ / L"log folder");
+    fs::path log = dir_ / L"log folder" / L"activity log.txt";
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 0u);
+    EXPECT_EQ(ReadAll(log), kLine);
+}
+
+TEST_F(Journalprep, RelativePathIsTakenFromTheCurrentDirectory) {
+    fs::create_directory(dir_ / L"sub");
+    EXPECT_EQ(RunJournalprep(L"rel.log", dir_.wstring()), 0u);
+    EXPECT_EQ(RunJournalprep(L"sub\\rel.log", dir_.wstring()), 0u);
+    EXPECT_EQ(RunJournalprep(L"..\\up.log", (dir_ / L"sub").wstring()), 0u);
+    EXPECT_EQ(ReadAll(dir_ / L"rel.log"), kLine);
+    EXPECT_EQ(ReadAll(dir_ / L"sub" / L"rel.log"), kLine);
+    EXPECT_EQ(ReadAll(dir_ / L"up.log"), kLine);
+}
+
+TEST_F(Journalprep, PathInTheAnsiCodePageIsKept) {
+    const std::wstring name = L"journal-\u00e9t\u00e9.log";
+    BOOL lossy = FALSE;
+    char ansi[64];
+    if (WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, ansi, sizeof(ansi), nullptr, &lossy) ==
+            0 ||
+        lossy) {
+        GTEST_SKIP() << "the ANSI code page " << GetACP() << " has no e with acute accent";
+    }
+    EXPECT_EQ(RunJournalprep(Quoted(dir_ / name)), 0u);
+    EXPECT_EQ(ReadAll(dir_ / name), kLine);
+}
+
+TEST_F(Journalprep, MissingFolderIsNotCreatedAndGivesTwo) {
+    EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"missing" / L"activity.log")), 2u);
+    EXPECT_TRUE(DirIsEmpty());
+}
+
+TEST_F(Journalprep, WildcardsAreNotExpanded) {
+    WriteAll(dir_ / L"one.log", "one\r\n");
+    EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"*.log")), 2u);
+    EXPECT_EQ(RunJournalprep((dir_ / L"o?e.log").wstring()), 2u);
+    EXPECT_EQ(ReadAll(dir_ / L"one.log"), "one\r\n");
+}
+
+TEST_F(Journalprep, LockedFileIsLeftAsItWasAndGivesTwo) {
+    fs::path log = dir_ / L"locked.log";
+    WriteAll(log, "kept\r\n");
+    HANDLE holder = CreateFileW(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 2u);
+    CloseHandle(holder);
+    EXPECT_EQ(ReadAll(log), "kept\r\n");
+}
+
+// The log is opened so that others may read it meanwhile, but not write it.
+TEST_F(Journalprep, ReadersMayHoldTheLogButWritersMayNot) {
+    fs::path log = dir_ / L"shared.log";
+    WriteAll(log, "x\r\n");
+    HANDLE reader = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 0u);
+    CloseHandle(reader);
+    EXPECT_EQ(ReadAll(log), "x\r\n" + kLine);
+
+    HANDLE writer = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunJournalprep(Quoted(log)), 2u);
+    CloseHandle(writer);
+    EXPECT_EQ(ReadAll(log), "x\r\n" + kLine);
+}
+
+// A device that takes no data (Wine's drive Z: is the Unix root).
+TEST_F(Journalprep, FailedWriteGivesThree) {
+    HANDLE probe = CreateFileW(L"Z:\\dev\\full", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no Z:\\dev\\full";
+    CloseHandle(probe);
+    EXPECT_EQ(RunJournalprep(L"Z:\\dev\\full"), 3u);
+}
+
+TEST_F(Journalprep, NewFileGrantsEveryoneAllAccess) {
+    fs::path created = dir_ / L"created.log";
+    ASSERT_EQ(RunJournalprep(Quoted(created)), 0u);
+    // Wine keeps no access list for a file: it shows one made from the Unix mode
+    // bits, the same whatever list the file was created with.
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
+        GTEST_SKIP() << "Wine does not report the list a file was created with";
+    }
+    // Generic rights become the file rights when the file is created.
+    EXPECT_EQ(DaclText(created), L"D:(A;;FA;;;WD)");
+}
+
+TEST_F(Journalprep, ExistingFileKeepsItsAccessList) {
+    fs::path existing = dir_ / L"existing.log";
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(A;;FA;;;BA)(A;;FR;;;BU)", SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr));
+    HANDLE file = CreateFileW(existing.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    LocalFree(attributes.lpSecurityDescriptor);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    std::wstring before = DaclText(existing);
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(RunJournalprep(Quoted(existing)), 0u);
+    EXPECT_EQ(DaclText(existing), before);
+    EXPECT_EQ(ReadAll(existing), kLine);
+}
+
+}  // namespace
