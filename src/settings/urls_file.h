@@ -1,0 +1,46 @@
+// Reading and rewriting urls.txt, the approved-site file in the program's
+// folder. Windows only.
+//
+// The file is text in the ANSI code page, one site per line, each line ended
+// by CR LF. It must exist: neither function ever creates it. Both throw
+// Failure, with source "ZendrelPanel" and the numbers of FailureFromWin32
+// (70 when access is refused, 53 when the file is missing).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win32_failure.h"
+
+namespace zendrel {
+
+inline constexpr wchar_t kUrlsFileSource[] = L"ZendrelPanel";
+
+// The approved sites in the file, as ParseUrlLines gives them.
+std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
+
+// Replaces the content of the file with one line per entry. The file is never
+// left empty, half-written or missing, even if the process is killed at any
+// moment: the new content goes to a temporary file in the same folder, which
+// gets the original's attributes and access list and then takes its place
+// with a single rename. On failure the file stays as it was and the temporary
+// file is removed. A read-only file, or one that another program holds open
+// without sharing, is refused with 70 before anything is written.
+void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines);
+
+namespace detail {
+
+// SaveUrlsFile with a hook called after each block written to the temporary
+// file, with the number of bytes written so far. Tests throw from it to make
+// the save fail part-way.
+void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines,
+                  const std::function<void(std::size_t)>& afterBlock);
+
+// The temporary file that a save by process `pid` names with `counter`.
+std::wstring TempPathFor(const std::wstring& path, DWORD pid, unsigned counter);
+
+}  // namespace detail
+
+}  // namespace zendrel
