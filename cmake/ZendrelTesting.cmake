@@ -14,15 +14,18 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
-# zendrel_test(NAME SOURCES ... LIBS ... [LOCK resource] [ENV var=value ...])
+# zendrel_test(NAME SOURCES ... LIBS ... [LOCK resource ...] [ENV var=value ...])
 # One GoogleTest program; every test in it becomes a ctest test. Discovery
 # runs when ctest runs (under Wine in the cross build), not during the build.
+# LOCK names the resources whose tests must not run at the same time (for
+# example "settings" for the settings key, "display" for windows on screen).
 function(zendrel_test name)
-  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   set(props TIMEOUT 120)
-  if(T_LOCK)
+  list(LENGTH T_LOCK lock_count)
+  if(lock_count EQUAL 1)
     list(APPEND props RESOURCE_LOCK ${T_LOCK})
   endif()
   if(T_ENV)
@@ -30,4 +33,14 @@ function(zendrel_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 240
     PROPERTIES ${props})
+  if(lock_count GREATER 1)
+    # A list cannot pass through gtest_discover_tests's PROPERTIES: set it on
+    # the discovered tests from a script ctest reads after theirs.
+    set(lock_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
+    file(WRITE ${lock_script}
+      "if(${name}_TESTS)\n"
+      "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${T_LOCK}\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock_script})
+  endif()
 endfunction()

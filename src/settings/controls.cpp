@@ -1,0 +1,145 @@
+#include "controls.h"
+
+#include "failure.h"
+
+namespace zendrel {
+
+namespace {
+
+constexpr wchar_t kSource[] = L"ZendrelPanel";
+
+[[noreturn]] void InvalidCall() {
+    throw Failure(kInvalidArgument, kSource);
+}
+
+// Turns redrawing of a window off for its lifetime and repaints it at the end.
+class RedrawOff {
+  public:
+    explicit RedrawOff(HWND hwnd) : hwnd_(hwnd) { SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawOff() {
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+    RedrawOff(const RedrawOff&) = delete;
+    RedrawOff& operator=(const RedrawOff&) = delete;
+
+  private:
+    HWND hwnd_;
+};
+
+}  // namespace
+
+void ListBox::AddItem(std::wstring_view item) {
+    std::wstring text(item);
+    LRESULT at = SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, kSource);
+}
+
+void ListBox::AddItems(const std::vector<std::wstring>& items) {
+    if (items.empty()) return;
+    RedrawOff quiet(hwnd_);
+    std::size_t chars = 0;
+    for (const std::wstring& item : items) chars += item.size() + 1;
+    SendMessageW(hwnd_, LB_INITSTORAGE, items.size(), chars * sizeof(wchar_t));
+    for (const std::wstring& item : items) AddItem(item);
+}
+
+void ListBox::RemoveItem(int index) {
+    if (index < 0 || index >= ListCount()) InvalidCall();
+    bool wasSelected = ListIndex() == index;
+    SendMessageW(hwnd_, LB_DELETESTRING, index, 0);
+    // Removing the selected row leaves no row selected.
+    if (wasSelected) SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+std::wstring ListBox::List(int index) const {
+    LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
+    if (index < 0 || length == LB_ERR) InvalidCall();
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    LRESULT got = SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    if (got == LB_ERR) InvalidCall();
+    text.resize(static_cast<std::size_t>(got));
+    return text;
+}
+
+int ListBox::ListCount() const {
+    return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
+}
+
+int ListBox::ListIndex() const {
+    LRESULT index = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
+    return index == LB_ERR ? -1 : static_cast<int>(index);
+}
+
+void ListBox::SetListIndex(int index) {
+    if (index < -1 || index >= ListCount()) InvalidCall();
+    SendMessageW(hwnd_, LB_SETCURSEL, index, 0);
+}
+
+std::vector<std::wstring> ListBox::Items() const {
+    int count = ListCount();
+    std::vector<std::wstring> items;
+    items.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) items.push_back(List(i));
+    return items;
+}
+
+int CheckBox::Value() const {
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void CheckBox::SetValue(int value) {
+    if (value != 0 && value != 1) InvalidCall();
+    if (value == Value()) return;
+    SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(hwnd_));
+}
+
+std::wstring TextBox::Text() const {
+    return WindowText(hwnd_);
+}
+
+void TextBox::SetText(std::wstring_view text) {
+    std::wstring copy(text);
+    if (!SetWindowTextW(hwnd_, copy.c_str())) throw Failure(kOutOfMemory, kSource);
+}
+
+int TextBox::SelStart() const {
+    DWORD start = 0, end = 0;
+    SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return static_cast<int>(start);
+}
+
+int TextBox::SelLength() const {
+    DWORD start = 0, end = 0;
+    SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return static_cast<int>(end - start);
+}
+
+void TextBox::SetSelStart(int start) {
+    if (start < 0) InvalidCall();
+    SendMessageW(hwnd_, EM_SETSEL, start, start);
+}
+
+void TextBox::SetSelLength(int length) {
+    if (length < 0) InvalidCall();
+    int start = SelStart();
+    SendMessageW(hwnd_, EM_SETSEL, start, start + length);
+}
+
+void TextBox::SetFocus() {
+    ::SetFocus(hwnd_);
+}
+
+std::wstring WindowText(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+}  // namespace zendrel

@@ -1,0 +1,88 @@
+#include "main_layout.h"
+
+#include <array>
+#include <stdexcept>
+
+namespace zendrel {
+
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr std::array<ControlSpec, 32> kControls{{
+    // name             id                 kind           container     caption                                   left  top   width height tab
+    {L"txtAddSite",     kIdTxtAddSite,     K::TextBox,     kIdFrame1,   L"",                                       105, 1080, 4740,  315,   0},
+    {L"Frame1",         kIdFrame1,         K::Frame,       kNoContainer, L"Site Settings",                         120,   45, 6135, 4800,   1},
+    {L"Frame2",         kIdFrame2,         K::Frame,       kNoContainer, L"Other Settings",                        105, 4875, 6135, 2505,   2},
+    {L"Label1",         kIdLabel1,         K::Label,       kIdFrame1,
+        L"Use this tool window to edit the site and other settings for Zendrel.  "
+        L"Click Settings Help below for more info.",                                                              915,  300, 5085,  555,   3},
+    {L"Label3",         kIdLabel3,         K::Label,       kIdFrame1,   L"Allowed Sites:",                         105, 1455, 1935,  255,   4},
+    {L"chkLogging",     kIdChkLogging,     K::CheckBox,    kIdFrame2,   L"Enable Activity Logging",                195,  720, 2325,  255,   5},
+    {L"btnClose",       kIdBtnClose,       K::Button,      kNoContainer, L"&Close",                               5100, 7440, 1095,  330,   6},
+    {L"listApproved",   kIdListApproved,   K::ListBox,     kIdFrame1,   L"",                                       105, 1695, 4740, 1530,   7},
+    {L"Label2",         kIdLabel2,         K::Label,       kIdFrame1,   L"Address of Web site to allow:",          105,  825, 4335,  255,   8},
+    {L"Picture1",       kIdPicture1,       K::PictureBox,  kIdFrame1,   L"",                                      4890, 1035, 1185,  420,   9},
+    {L"btnAdd",         kIdBtnAdd,         K::Button,      kIdPicture1, L"&Add",                                    15,   45, 1095,  330,  10},
+    {L"Picture2",       kIdPicture2,       K::PictureBox,  kIdFrame1,   L"",                                      4890, 1650, 1185,  420,  11},
+    {L"btnRemove",      kIdBtnRemove,      K::Button,      kIdPicture2, L"&Remove",                                 45,   30, 1095,  330,  12},
+    {L"lblLink",        kIdLblLink,        K::Link,        kNoContainer, L"Settings Help",                         180, 7440, 1140,  300,  13},
+    {L"listRequested",  kIdListRequested,  K::ListBox,     kIdFrame1,   L"",                                       105, 3570, 4740, 1110,  14},
+    {L"Label5",         kIdLabel5,         K::Label,       kIdFrame1,   L"Requested Sites:",                       105, 3315, 1935,  255,  15},
+    {L"Picture3",       kIdPicture3,       K::PictureBox,  kIdFrame1,   L"",                                      4905, 4305, 1185,  420,  16},
+    {L"btnDeny",        kIdBtnDeny,        K::Button,      kIdPicture3, L"Deny",                                    30,   30, 1095,  330,  17},
+    {L"Picture4",       kIdPicture4,       K::PictureBox,  kIdFrame1,   L"",                                      4890, 3540, 1185,  420,  18},
+    {L"btnApprove",     kIdBtnApprove,     K::Button,      kIdPicture4, L"Approve",                                 45,   15, 1095,  330,  19},
+    {L"chkEnable",      kIdChkEnable,      K::CheckBox,    kIdFrame2,   L"Enable Zendrel for the Current User",    195,  345, 4140,  255,  20},
+    {L"chkPwd",         kIdChkPwd,         K::CheckBox,    kIdFrame2,   L"Protect Zendrel Settings with a Password", 195, 1140, 4125, 255,  21},
+    {L"txtPwd",         kIdTxtPwd,         K::PasswordBox, kIdFrame2,   L"",                                      1080, 1515, 1500,  315,  22},
+    {L"txtPwdConfirm",  kIdTxtPwdConfirm,  K::PasswordBox, kIdFrame2,   L"",                                      4215, 1515, 1500,  315,  23},
+    {L"txtHint",        kIdTxtHint,        K::TextBox,     kIdFrame2,   L"",                                      1080, 1920, 4620,  315,  24},
+    {L"Label6",         kIdLabel6,         K::Label,       kIdFrame2,   L"Password:",                              210, 1560, 1005,  270,  25},
+    {L"Label7",         kIdLabel7,         K::Label,       kIdFrame2,   L"Confirm Password:",                     2655, 1545, 1650,  270,  26},
+    {L"Label8",         kIdLabel8,         K::Label,       kIdFrame2,   L"Hint:",                                  210, 1935,  990,  270,  27},
+    {L"Picture5",       kIdPicture5,       K::PictureBox,  kNoContainer, L"",                                     5025, 3960, 1185,  420,  28},
+    {L"btnReview",      kIdBtnReview,      K::Button,      kIdPicture5, L"Review",                                  30,   30, 1095,  330,  29},
+    {L"linkViewLog",    kIdLinkViewLog,    K::Link,        kIdFrame2,   L"View Activity Log",                     2550,  735, 1515,  300,  30},
+    {L"Image1",         kIdImage1,         K::Image,       kIdFrame1,   L"",                                       165,  300,  480,  480, kNoTabIndex},
+}};
+// clang-format on
+
+}  // namespace
+
+std::span<const ControlSpec> MainControls() {
+    return kControls;
+}
+
+const ControlSpec& MainControl(int id) {
+    for (const ControlSpec& spec : kControls)
+        if (spec.id == id) return spec;
+    throw std::out_of_range("no control with that id");
+}
+
+TwipsRect WindowTwips(const ControlSpec& spec) {
+    TwipsRect rect{spec.left, spec.top, spec.width, spec.height};
+    for (int container = spec.container; container != kNoContainer;) {
+        const ControlSpec& outer = MainControl(container);
+        rect.left += outer.left;
+        rect.top += outer.top;
+        container = outer.container;
+    }
+    return rect;
+}
+
+bool TakesFocus(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::TextBox:
+        case ControlKind::PasswordBox:
+        case ControlKind::Button:
+        case ControlKind::ListBox:
+        case ControlKind::CheckBox:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace zendrel

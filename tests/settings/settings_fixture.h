@@ -1,0 +1,67 @@
+// The common ground of the settings-window tests: the real settings key of the
+// test prefix, reset before each test (the machine key present and empty, as
+// the installer leaves it; the user key absent), and a program folder of the
+// test's own with an empty urls.txt. Stored values are read and written here
+// straight through advapi32, not through the code under test.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "main_frm.h"
+#include "message_boxes.h"
+#include "scratch_key.h"
+
+namespace zendrel::test {
+
+inline constexpr wchar_t kSettingsPath[] = L"Software\\Orvantix\\Zendrel";
+
+struct StoredValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+
+class SettingsFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::wstring& Folder() const { return folder_; }
+    std::wstring UrlsPath() const { return folder_ + L"\\urls.txt"; }
+    void WriteUrls(std::string_view bytes);
+    std::string ReadUrls() const;
+    void DeleteUrls();
+
+    static void SetValue(HKEY root, const char* name, DWORD type, std::string_view bytes);
+    static void SetDword(HKEY root, const char* name, DWORD value);
+    static StoredValue GetValue(HKEY root, const char* name);
+    static bool KeyExists(HKEY root);
+    static void CreateUserKey();
+
+    // A main window on the test's folder at the given DPI, shown: Form_Load
+    // has run (a MessageBoxAnswerer made before answers its boxes).
+    std::unique_ptr<MainFrm> OpenWindow(int dpi = 96);
+
+    // Lets the window handle what is pending, through its dialog manager.
+    void Pump(MainFrm& window);
+
+    std::optional<ScratchKey> machineKey_;
+
+  private:
+    std::wstring folder_;
+};
+
+// The four-line failure report as the program shows it.
+std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number);
+
+// The permissions message's text.
+extern const wchar_t kPermissionsText[];
+
+}  // namespace zendrel::test

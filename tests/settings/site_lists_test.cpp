@@ -1,0 +1,247 @@
+// Editing and reviewing the site lists through the window, as a user does:
+// typing, clicking the buttons, selecting and double-clicking rows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "settings_fixture.h"
+#include "window_driver.h"
+
+namespace zendrel::test {
+namespace {
+
+using Rows = std::vector<std::wstring>;
+using namespace std::string_literals;
+
+class SiteListsTest : public SettingsFixture {
+  protected:
+    void SetUp() override {
+        SettingsFixture::SetUp();
+        WriteUrls("first.example\r\nsecond.example\r\nthird.example\r\n");
+        SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ,
+                 "asked.example\0http://full.example\0other.example\0\0"s);
+        window_ = OpenWindow();
+        ASSERT_TRUE(boxes_.Seen().empty());
+    }
+
+    Rows Approved() const { return ListRows(window_->listApproved.Hwnd()); }
+    Rows Requested() const { return ListRows(window_->listRequested.Hwnd()); }
+    HWND AddSite() const { return window_->txtAddSite.Hwnd(); }
+    void Press(int id) { Click(window_->Control(id)); }
+
+    MessageBoxAnswerer boxes_;
+    std::unique_ptr<MainFrm> window_;
+};
+
+TEST_F(SiteListsTest, AddAppendsTheTextAsTypedAndClearsTheSelections) {
+    TypeChars(AddSite(), L"  Spaced.EXAMPLE ");
+    SelectRow(window_->listApproved.Hwnd(), 1);
+    SelectRow(window_->listRequested.Hwnd(), 0);
+    SetFocus(window_->Control(kIdBtnAdd));
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved(),
+              (Rows{L"first.example", L"second.example", L"third.example", L"  Spaced.EXAMPLE "}));
+    EXPECT_EQ(TextOf(AddSite()), L"");
+    EXPECT_EQ(GetFocus(), AddSite());
+    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
+    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    // The same text twice gives two rows.
+    TypeChars(AddSite(), L"  Spaced.EXAMPLE ");
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().size(), 5u);
+    EXPECT_EQ(Approved()[4], L"  Spaced.EXAMPLE ");
+}
+
+TEST_F(SiteListsTest, AddWithAnEmptyBoxChangesNothing) {
+    SelectRow(window_->listApproved.Hwnd(), 2);
+    SelectRow(window_->listRequested.Hwnd(), 1);
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().size(), 3u);
+    EXPECT_EQ(window_->listApproved.ListIndex(), 2);
+    EXPECT_EQ(window_->listRequested.ListIndex(), 1);
+    // The focus stays on the button the click gave it to.
+    EXPECT_EQ(GetFocus(), window_->Control(kIdBtnAdd));
+    // A blank is a text: it is added.
+    TypeChars(AddSite(), L" ");
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().back(), L" ");
+}
+
+TEST_F(SiteListsTest, EnterTypedInTheBoxAddsLikeTheButton) {
+    TypeChars(AddSite(), L"typed.example");
+    SelectRow(window_->listRequested.Hwnd(), 2);
+    TypeChars(AddSite(), L"\r");
+    EXPECT_EQ(Approved().back(), L"typed.example");
+    EXPECT_EQ(TextOf(AddSite()), L"");
+    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    // Other keys are typed into the box and add nothing.
+    TypeChars(AddSite(), L"\tx\n");
+    EXPECT_EQ(Approved().size(), 4u);
+    // Enter in an empty box adds nothing.
+    window_->txtAddSite.SetText(L"");
+    TypeChars(AddSite(), L"\r");
+    EXPECT_EQ(Approved().size(), 4u);
+}
+
+TEST_F(SiteListsTest, RemoveTakesTheSelectedRowOnly) {
+    Press(kIdBtnRemove);
+    EXPECT_EQ(Approved().size(), 3u);
+    SelectRow(window_->listApproved.Hwnd(), 1);
+    Press(kIdBtnRemove);
+    EXPECT_EQ(Approved(), (Rows{L"first.example", L"third.example"}));
+    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
+    Press(kIdBtnRemove);
+    EXPECT_EQ(Approved().size(), 2u);
+    EXPECT_TRUE(boxes_.Seen().empty());
+}
+
+TEST_F(SiteListsTest, DoubleClickMovesTheRowIntoTheBoxForEditing) {
+    TypeChars(AddSite(), L"lost.example");
+    DoubleClickRow(window_->listApproved.Hwnd(), 1);
+    EXPECT_EQ(TextOf(AddSite()), L"second.example");
+    EXPECT_EQ(GetFocus(), AddSite());
+    EXPECT_EQ(Approved(), (Rows{L"first.example", L"third.example"}));
+    EXPECT_TRUE(boxes_.Seen().empty());
+
+    // Saving before adding it again leaves it out.
+    window_->BeginSave();
+    window_->SaveApprovedSites();
+    EXPECT_EQ(ReadUrls(), "first.example\r\nthird.example\r\n");
+
+    // Edited and added back, it goes to the end.
+    SendMessageW(AddSite(), WM_KEYDOWN, VK_END, 0);
+    TypeChars(AddSite(), L"2");
+    TypeChars(AddSite(), L"\r");
+    EXPECT_EQ(Approved().back(), L"second.example2");
+}
+
+TEST_F(SiteListsTest, DoubleClickWithoutASelectedRowDoesNothing) {
+    window_->txtAddSite.SetText(L"typed.example");
+    SendMessageW(window_->Hwnd(), WM_COMMAND, MAKEWPARAM(kIdListApproved, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(window_->listApproved.Hwnd()));
+    EXPECT_EQ(TextOf(AddSite()), L"typed.example");
+    EXPECT_EQ(Approved().size(), 3u);
+}
+
+TEST_F(SiteListsTest, ApproveMovesTheRequestIntoTheBoxOnly) {
+    TypeChars(AddSite(), L"lost.example");
+    SelectRow(window_->listApproved.Hwnd(), 0);
+    SelectRow(window_->listRequested.Hwnd(), 1);
+    Press(kIdBtnApprove);
+    EXPECT_EQ(TextOf(AddSite()), L"http://full.example");
+    EXPECT_EQ(GetFocus(), AddSite());
+    EXPECT_EQ(Requested(), (Rows{L"asked.example", L"other.example", L""}));
+    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    EXPECT_EQ(Approved().size(), 3u);
+    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
+    // It is approved when the user adds it.
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().back(), L"http://full.example");
+}
+
+TEST_F(SiteListsTest, DenyRemovesTheSelectedRequestOnly) {
+    Press(kIdBtnDeny);
+    Press(kIdBtnApprove);
+    EXPECT_EQ(Requested().size(), 4u);
+    EXPECT_EQ(TextOf(AddSite()), L"");
+    SelectRow(window_->listRequested.Hwnd(), 0);
+    Press(kIdBtnDeny);
+    EXPECT_EQ(Requested(), (Rows{L"http://full.example", L"other.example", L""}));
+    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    // The stored requests change only when the settings are saved.
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes,
+              "asked.example\0http://full.example\0other.example\0\0"s);
+    window_->BeginSave();
+    window_->SaveRequestedSites();
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes,
+              "http://full.example\0other.example\0"s);
+    EXPECT_TRUE(boxes_.Seen().empty());
+}
+
+// The shell opens http addresses with the recorder while the object lives.
+class HttpHandler {
+  public:
+    HttpHandler() {
+        wchar_t exe[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring folder(exe);
+        folder.resize(folder.find_last_of(L'\\'));
+        record_ = folder + L"\\shell_record_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+        DeleteFileW(record_.c_str());
+        SetEnvironmentVariableW(L"ZENDREL_SHELL_RECORD", record_.c_str());
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCommandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key_, nullptr);
+        wchar_t saved[1024] = {};
+        DWORD size = sizeof(saved);
+        if (RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                             &size) == ERROR_SUCCESS)
+            saved_ = saved;
+        SetCommand(L"\"" + folder + L"\\shell_recorder.exe\" \"%1\"");
+    }
+    ~HttpHandler() {
+        if (saved_)
+            SetCommand(*saved_);
+        else
+            RegDeleteValueW(key_, nullptr);
+        RegCloseKey(key_);
+        DeleteFileW(record_.c_str());
+    }
+
+    // The addresses opened so far, once there are at least `count` of them.
+    Rows WaitForOpened(std::size_t count) const {
+        for (int tries = 0; tries < 600; ++tries) {
+            Rows opened = Read();
+            if (opened.size() >= count) return opened;
+            Sleep(50);
+        }
+        return Read();
+    }
+
+  private:
+    static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\http\\shell\\open\\command";
+
+    void SetCommand(const std::wstring& command) {
+        RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    }
+
+    Rows Read() const {
+        HANDLE file = CreateFileW(record_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return {};
+        std::wstring text(GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
+        DWORD got = 0;
+        ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &got,
+                 nullptr);
+        CloseHandle(file);
+        Rows lines;
+        for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos;
+             start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+
+    HKEY key_ = nullptr;
+    std::wstring record_;
+    std::optional<std::wstring> saved_;
+};
+
+TEST_F(SiteListsTest, ReviewOpensTheRowWithHttpInFront) {
+    HttpHandler handler;
+    Press(kIdBtnReview);  // nothing selected: nothing opened
+    SelectRow(window_->listRequested.Hwnd(), 0);
+    Press(kIdBtnReview);
+    EXPECT_EQ(handler.WaitForOpened(1), Rows{L"http://asked.example"});
+    // The prefix goes in front whatever the row holds.
+    SelectRow(window_->listRequested.Hwnd(), 1);
+    Press(kIdBtnReview);
+    EXPECT_EQ(handler.WaitForOpened(2),
+              (Rows{L"http://asked.example", L"http://http://full.example"}));
+    // The list stays as it was.
+    EXPECT_EQ(Requested().size(), 4u);
+    EXPECT_EQ(window_->listRequested.ListIndex(), 1);
+    EXPECT_TRUE(boxes_.Seen().empty());
+}
+
+}  // namespace
+}  // namespace zendrel::test

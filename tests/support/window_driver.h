@@ -1,0 +1,49 @@
+// Driving real windows as a user does, from the test thread: clicks, typed
+// characters, keys through the dialog manager, list selections with the
+// notifications the parent expects.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zendrel::test {
+
+// A click on a button or check box (BM_CLICK: the parent gets BN_CLICKED).
+void Click(HWND button);
+
+// Each character as the keyboard would deliver it to the focused edit (WM_CHAR).
+void TypeChars(HWND edit, std::wstring_view text);
+
+// Selects a row of a list box as a click does: LB_SETCURSEL, then the
+// LBN_SELCHANGE notification to the parent.
+void SelectRow(HWND list, int row);
+
+// A double click on a row of a list box: button down, up, double click, up,
+// at the middle of the row.
+void DoubleClickRow(HWND list, int row);
+
+// The rows of a list box, read with SendMessageW (works across processes).
+std::vector<std::wstring> ListRows(HWND list);
+
+// The text of a window or control (works across processes).
+std::wstring TextOf(HWND hwnd);
+
+// Handles every pending message of this thread; `preTranslate` sees each
+// first (the window's dialog manager) and returns true for the ones it handled.
+void PumpMessages(const std::function<bool(MSG&)>& preTranslate);
+
+// Posts a key press to the focused window, as the keyboard would: key down
+// (with Alt held when alt is true) and key up; the caller pumps the messages.
+void PostKeyPress(UINT virtualKey, bool alt = false);
+
+// The rectangle of a child window in its parent's client coordinates.
+RECT RectInParent(HWND child);
+
+// The name of a window's class.
+std::wstring ClassOf(HWND hwnd);
+
+}  // namespace zendrel::test
