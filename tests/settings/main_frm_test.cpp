@@ -168,6 +168,11 @@ TEST_F(MainFrmTest, ControlsHaveTheirKinds) {
         EXPECT_EQ(GetWindowLongW(window->Control(id), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
     for (int id : {kIdFrame1, kIdFrame2})
         EXPECT_EQ(GetWindowLongW(window->Control(id), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+    // The frames lie beneath every other control, so they never paint over one.
+    HWND last = GetWindow(window->Control(kIdTxtAddSite), GW_HWNDLAST);
+    HWND beforeLast = GetWindow(last, GW_HWNDPREV);
+    EXPECT_TRUE((last == window->Control(kIdFrame1) && beforeLast == window->Control(kIdFrame2)) ||
+                (last == window->Control(kIdFrame2) && beforeLast == window->Control(kIdFrame1)));
     // No button is the window's default.
     for (int id : {kIdBtnAdd, kIdBtnRemove, kIdBtnApprove, kIdBtnDeny, kIdBtnReview, kIdBtnClose})
         EXPECT_EQ(GetWindowLongW(window->Control(id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
