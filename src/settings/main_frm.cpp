@@ -25,11 +25,6 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr UINT_PTR kAddSiteSubclassId = 1;
 constexpr int kFontPoints = 9;
 
-// How the closing of the window was asked for, as Form_QueryUnload receives it.
-constexpr std::int16_t kUnloadFromControlMenu = 0;  // close box, Alt+F4, system menu
-constexpr std::int16_t kUnloadFromCode = 1;         // btnClose
-constexpr std::int16_t kUnloadFromWindows = 2;      // the session is ending
-
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
@@ -275,33 +270,6 @@ void MainFrm::Show() {
 bool MainFrm::PreTranslateMessage(MSG& msg) {
     if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
     return IsDialogMessageW(hwnd_, &msg) != FALSE;
-}
-
-void MainFrm::Form_Load() {
-    try {
-        LoadApprovedSites();
-        LoadRequestedSites();
-        LoadActivityLogging();
-        LoadMode();
-    } catch (...) {
-        ShowFailureReport(hwnd_, L"Error occurred trying to load settings: ",
-                          L"Load Settings Error", CurrentFailure());
-    }
-}
-
-void MainFrm::Form_QueryUnload(std::int16_t& Cancel, std::int16_t UnloadMode) {
-    (void)Cancel;
-    (void)UnloadMode;
-}
-
-void MainFrm::btnClose_Click() {
-    Unload(kUnloadFromCode);
-}
-
-void MainFrm::Unload(std::int16_t unloadMode) {
-    std::int16_t cancel = 0;
-    Form_QueryUnload(cancel, unloadMode);
-    if (cancel == 0 && hwnd_) DestroyWindow(hwnd_);
 }
 
 void MainFrm::OnCommand(int id, int code) {

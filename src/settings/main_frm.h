@@ -21,6 +21,11 @@ namespace zendrel {
 
 class RegistryWrapper;
 
+// How the closing of the window was asked for, as Form_QueryUnload receives it.
+constexpr std::int16_t kUnloadFromControlMenu = 0;  // close box, Alt+F4, system menu
+constexpr std::int16_t kUnloadFromCode = 1;         // btnClose
+constexpr std::int16_t kUnloadFromWindows = 2;      // the session is ending
+
 // Owns one GDI or user object handle and frees it with Free.
 template <typename Handle, BOOL(WINAPI* Free)(Handle)>
 class OwnedHandle {
@@ -139,10 +144,14 @@ class MainFrm {
     // Hands Target to the shell's default action; returns what ShellExecuteA returns.
     static std::int32_t ShellOpen(const std::wstring& Target);
 
-    // --- password fields and links (their behaviour comes with those features) ---
-    void chkPwd_Click() {}
-    void txtPwd_GotFocus() {}
-    void txtPwdConfirm_GotFocus() {}
+    // --- password (password_settings.cpp) ---
+    bool LoadPasswordSettings();
+    void SavePasswordSettings();
+    void chkPwd_Click();
+    void txtPwd_GotFocus();
+    void txtPwdConfirm_GotFocus();
+
+    // --- activity log and help links (links.cpp) ---
     void linkViewLog_Click() {}
     void lblLink_Click() {}
 
