@@ -103,6 +103,11 @@ std::wstring TextBox::Text() const {
 void TextBox::SetText(std::wstring_view text) {
     std::wstring copy(text);
     if (!SetWindowTextW(hwnd_, copy.c_str())) throw Failure(kOutOfMemory, kSource);
+    SendMessageW(hwnd_, EM_SETMODIFY, FALSE, 0);
+}
+
+bool TextBox::Modified() const {
+    return SendMessageW(hwnd_, EM_GETMODIFY, 0, 0) != 0;
 }
 
 int TextBox::SelStart() const {

@@ -62,7 +62,10 @@ class TextBox {
     HWND Hwnd() const { return hwnd_; }
 
     std::wstring Text() const;
+    // Setting the text by code clears the modified flag.
     void SetText(std::wstring_view text);
+    // Whether the user has typed in the box since its text was last set by code.
+    bool Modified() const;
     int SelStart() const;
     int SelLength() const;
     // Moves the caret to start and selects nothing.

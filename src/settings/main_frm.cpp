@@ -260,7 +260,7 @@ void MainFrm::SetLinkLook(int id, LinkLook look) {
 
 void MainFrm::Show() {
     Form_Load();
-    if (!hwnd_) return;  // the program ended while loading
+    if (!hwnd_ || programEnded_) return;  // the program ended while loading
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     SetForegroundWindow(hwnd_);

@@ -106,6 +106,12 @@ class MainFrm {
     // Closes the window as btnClose does: Form_QueryUnload first, then, unless
     // cancelled, the window goes.
     void Unload(std::int16_t unloadMode);
+    // Saves every setting in order, each saver reporting its own failure, and
+    // ends the program; returns only when its own failure handler has run.
+    void SaveAllSettings();
+    // Whether the program has been ended at once (seen only by in-process tests,
+    // whose hook keeps the process alive).
+    bool ProgramEnded() const { return programEnded_; }
 
     // --- settings store ---
     void LoadApprovedSites();
@@ -150,6 +156,10 @@ class MainFrm {
     void chkPwd_Click();
     void txtPwd_GotFocus();
     void txtPwdConfirm_GotFocus();
+    // txtPwd still holds the placeholder the window loaded for the stored password.
+    bool PasswordUnchanged() const;
+    // A new password is to be saved that txtPwdConfirm does not repeat.
+    bool NewPasswordUnconfirmed() const;
 
     // --- activity log and help links (links.cpp) ---
     void linkViewLog_Click() {}
@@ -164,6 +174,10 @@ class MainFrm {
     void SetLinkLook(int id, LinkLook look);
 
   private:
+    static void SelectAll(TextBox& box);
+    // Ends the program at once, through EndProgramNow.
+    void EndProgram();
+
     static LRESULT CALLBACK StaticWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
     static LRESULT CALLBACK AddSiteSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR,
                                                 DWORD_PTR) noexcept;
@@ -198,6 +212,7 @@ class MainFrm {
     HeldSettings held_;
     bool permissionsShownThisSave_ = false;
     bool quitOnDestroy_ = false;
+    bool programEnded_ = false;
 };
 
 }  // namespace zendrel

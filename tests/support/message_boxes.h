@@ -15,7 +15,10 @@ struct BoxInfo {
     std::wstring title;
     std::wstring text;
     RECT rect{};          // screen rectangle of the box
-    int icon = 0;         // 0 none, 16 stop, 32 question, 48 exclamation, 64 information, -1 other
+    // 0 none, 16 stop, 32 question, 48 exclamation, 64 information; -1 another
+    // icon, or any icon of a box of another process (Wine gives no access to
+    // another process's icon handles).
+    int icon = 0;
     std::vector<int> buttons;  // IDOK, IDCANCEL, IDYES, IDNO ... in creation order
     int pressed = 0;      // the button the answerer pressed
 };
