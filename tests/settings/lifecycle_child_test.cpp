@@ -14,22 +14,6 @@ constexpr int kIdDialogHint = 1001;
 constexpr int kIdDialogPassword = 1004;
 constexpr char kSecretDigest[] = "5ebe2294ecd0e0f08eab7690d2a6ee69";  // MD5 of "secret"
 
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindPasswordDialog(HWND hwnd, LPARAM lp) {
-    auto* search = reinterpret_cast<DialogSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->processId && IsWindowVisible(hwnd) && TextOf(hwnd) == kDialogCaption) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 class LifecycleChildTest : public ChildProgramTest {
   protected:
     void StorePassword() {
@@ -38,10 +22,11 @@ class LifecycleChildTest : public ChildProgramTest {
     }
 
     HWND WaitForPasswordDialog() {
+        auto isDialog = [](HWND hwnd) {
+            return IsWindowVisible(hwnd) && TextOf(hwnd) == kDialogCaption;
+        };
         for (DWORD waited = 0; waited < kPatience; waited += 20) {
-            DialogSearch search{process_.dwProcessId, nullptr};
-            EnumWindows(FindPasswordDialog, reinterpret_cast<LPARAM>(&search));
-            if (search.found) return search.found;
+            if (HWND found = FindProcessWindow(process_.dwProcessId, isDialog)) return found;
             if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
         }
         return nullptr;

@@ -29,6 +29,7 @@ int IconStyle(HICON icon) {
 
 struct FindData {
     DWORD processId;
+    const std::function<bool(HWND)>* match;
     HWND found;
 };
 
@@ -36,7 +37,7 @@ BOOL CALLBACK FindInProcess(HWND hwnd, LPARAM lp) {
     auto* data = reinterpret_cast<FindData*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == data->processId && IsMessageBox(hwnd)) {
+    if (pid == data->processId && (*data->match)(hwnd)) {
         data->found = hwnd;
         return FALSE;
     }
@@ -80,10 +81,14 @@ void PressButton(HWND box, int id) {
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
-HWND FindMessageBox(DWORD processId) {
-    FindData data{processId, nullptr};
+HWND FindProcessWindow(DWORD processId, const std::function<bool(HWND)>& match) {
+    FindData data{processId, &match, nullptr};
     EnumWindows(FindInProcess, reinterpret_cast<LPARAM>(&data));
     return data.found;
+}
+
+HWND FindMessageBox(DWORD processId) {
+    return FindProcessWindow(processId, IsMessageBox);
 }
 
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {

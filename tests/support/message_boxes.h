@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ bool IsMessageBox(HWND hwnd);
 BoxInfo ReadBox(HWND box);
 // Presses a button of the box as a click does.
 void PressButton(HWND box, int id);
+
+// The first top-level window of the process that match accepts, or null.
+HWND FindProcessWindow(DWORD processId, const std::function<bool(HWND)>& match);
 
 // The first visible message box of the process, or null.
 HWND FindMessageBox(DWORD processId);
