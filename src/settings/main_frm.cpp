@@ -332,13 +332,28 @@ LRESULT MainFrm::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_SETCURSOR: {
-            int id = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
-            if ((id == kIdLinkViewLog || id == kIdLblLink) && linkCursor_) {
-                SetCursor(linkCursor_);
-                return TRUE;
+            // Sent for the control under the mouse: how the window learns of
+            // moves over the links, which take the mouse messages themselves.
+            HWND under = reinterpret_cast<HWND>(wParam);
+            bool viewLog = under == Control(kIdLinkViewLog);
+            if (viewLog || under == Control(kIdLblLink)) {
+                if (HIWORD(lParam) == WM_MOUSEMOVE) {
+                    if (viewLog)
+                        linkViewLog_MouseMove();
+                    else
+                        lblLink_MouseMove();
+                }
+                if (linkCursor_) {
+                    SetCursor(linkCursor_);
+                    return TRUE;
+                }
             }
             break;
         }
+        case WM_MOUSEMOVE:
+            MouseMovedOverForm(
+                {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+            return 0;
         case WM_ACTIVATE:
             // A plain window does not keep its focused control across
             // deactivation as a dialog does: keep it here.

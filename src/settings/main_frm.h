@@ -162,8 +162,16 @@ class MainFrm {
     bool NewPasswordUnconfirmed() const;
 
     // --- activity log and help links (links.cpp) ---
-    void linkViewLog_Click() {}
-    void lblLink_Click() {}
+    void linkViewLog_Click();
+    void lblLink_Click();
+    void linkViewLog_MouseMove();
+    void lblLink_MouseMove();
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void Frame2_MouseMove();
+    // A mouse movement that reached the window itself, at a point of its
+    // client area: raises the MouseMove of the frame there, or of the form.
+    void MouseMovedOverForm(POINT point);
 
     // How a link label is drawn: its text colour and whether it is underlined.
     struct LinkLook {
