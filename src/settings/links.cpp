@@ -44,8 +44,16 @@ void MainFrm::linkViewLog_Click() {
 }
 
 void MainFrm::lblLink_Click() {
+    // HtmlHelpA lives in the help control, loaded on the first click rather
+    // than at every start of the program; it stays loaded while help is open.
+    using HtmlHelpAFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static HMODULE helpControl = LoadLibraryW(L"hhctrl.ocx");
+    auto htmlHelpA = helpControl ? reinterpret_cast<HtmlHelpAFunction>(reinterpret_cast<void*>(
+                                       GetProcAddress(helpControl, "HtmlHelpA")))
+                                 : nullptr;
+    if (!htmlHelpA) return;  // no help viewer on this system: nothing opens
     std::string file = ToAnsi(programFolder_ + kHelpFile);
-    HtmlHelpA(hwnd_, file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
+    htmlHelpA(hwnd_, file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
 }
 
 void MainFrm::linkViewLog_MouseMove() {

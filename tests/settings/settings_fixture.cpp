@@ -41,6 +41,9 @@ const wchar_t kPermissionsText[] =
     L"settings.";
 
 void SettingsFixture::SetUp() {
+    // The pointer rests outside every window, so that no window opens under
+    // it and sees a mouse movement the test did not make.
+    SetCursorPos(0, 0);
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsPath);
     machineKey_.emplace(HKEY_LOCAL_MACHINE, kSettingsPath);
     static std::atomic<int> counter{0};
