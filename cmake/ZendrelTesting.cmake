@@ -23,24 +23,18 @@ function(zendrel_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  set(props TIMEOUT 120)
-  list(LENGTH T_LOCK lock_count)
-  if(lock_count EQUAL 1)
-    list(APPEND props RESOURCE_LOCK ${T_LOCK})
-  endif()
-  if(T_ENV)
-    list(APPEND props ENVIRONMENT "${T_ENV}")
-  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 240
-    PROPERTIES ${props})
-  if(lock_count GREATER 1)
-    # A list cannot pass through gtest_discover_tests's PROPERTIES: set it on
-    # the discovered tests from a script ctest reads after theirs.
-    set(lock_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
-    file(WRITE ${lock_script}
+    PROPERTIES TIMEOUT 120)
+  if(T_LOCK OR T_ENV)
+    # A list cannot pass through gtest_discover_tests's PROPERTIES: set the
+    # locks and the environment on the discovered tests from a script that
+    # ctest reads after theirs.
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+    file(WRITE ${script}
       "if(${name}_TESTS)\n"
-      "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${T_LOCK}\")\n"
+      "  set_tests_properties(\${${name}_TESTS} PROPERTIES\n"
+      "    RESOURCE_LOCK \"${T_LOCK}\" ENVIRONMENT \"${T_ENV}\")\n"
       "endif()\n")
-    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock_script})
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
 endfunction()
