@@ -84,15 +84,15 @@ void MainFrm::MouseMovedOverForm(POINT point) {
     // bare window and the bare frames react; the other controls lie above the
     // frames and have no MouseMove of their own.
     int frame = 0;
-    for (const ControlSpec& spec : MainControls()) {
+    for (const ControlSpec& row : MainControls()) {
         // The control's place as the window lays it out.
-        TwipsRect twips = WindowTwips(spec);
+        TwipsRect twips = WindowTwips(row);
         RECT area{TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_), 0, 0};
         area.right = area.left + TwipsToPixels(twips.width, dpi_);
         area.bottom = area.top + TwipsToPixels(twips.height, dpi_);
         if (!PtInRect(&area, point)) continue;
-        if (spec.kind != ControlKind::Frame) return;
-        frame = spec.id;
+        if (row.kind != ControlKind::Frame) return;
+        frame = row.id;
     }
     if (frame == kIdFrame1)
         Frame1_MouseMove();

@@ -119,19 +119,19 @@ MainFrm::~MainFrm() {
 }
 
 void MainFrm::CreateControls() {
-    for (const ControlSpec& spec : MainControls()) {
-        WindowClassAndStyle cs = ClassAndStyle(spec.kind);
+    for (const ControlSpec& row : MainControls()) {
+        WindowClassAndStyle cs = ClassAndStyle(row.kind);
         if (!cs.className) continue;  // a picture box only places what it holds
-        std::wstring caption(spec.caption);
+        std::wstring caption(row.caption);
         HWND control = CreateWindowExW(
             cs.exStyle, cs.className, caption.c_str(), cs.style, 0, 0, 0, 0, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), Instance(), nullptr);
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), Instance(), nullptr);
         if (!control) throw FailureFromLastError(kSource);
-        controls_[static_cast<std::size_t>(spec.id - kIdFrame1)] = control;
-        if (spec.kind == ControlKind::PasswordBox) {
+        controls_[static_cast<std::size_t>(row.id - kIdFrame1)] = control;
+        if (row.kind == ControlKind::PasswordBox) {
             SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
             SendMessageW(control, EM_LIMITTEXT, 10, 0);
-        } else if (spec.kind == ControlKind::TextBox) {
+        } else if (row.kind == ControlKind::TextBox) {
             SendMessageW(control, EM_LIMITTEXT, 0, 0);  // as long as the system allows
         }
     }
@@ -182,10 +182,10 @@ void MainFrm::ApplyFonts() {
     lf.lfUnderline = TRUE;
     FontHandle underline(CreateFontIndirectW(&lf));
     if (!font.Get() || !underline.Get()) throw Failure(kOutOfMemory, kSource);
-    for (const ControlSpec& spec : MainControls()) {
-        HWND control = Control(spec.id);
+    for (const ControlSpec& row : MainControls()) {
+        HWND control = Control(row.id);
         if (!control) continue;
-        bool underlined = spec.kind == ControlKind::Link && GetLinkLook(spec.id).underline;
+        bool underlined = row.kind == ControlKind::Link && GetLinkLook(row.id).underline;
         SendMessageW(control, WM_SETFONT,
                      reinterpret_cast<WPARAM>(underlined ? underline.Get() : font.Get()), TRUE);
     }
@@ -206,10 +206,10 @@ void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
                  reinterpret_cast<LPARAM>(picture.Get()));
     sitePicture_ = std::move(picture);
 
-    for (const ControlSpec& spec : MainControls()) {
-        HWND control = Control(spec.id);
+    for (const ControlSpec& row : MainControls()) {
+        HWND control = Control(row.id);
         if (!control) continue;
-        TwipsRect r = WindowTwips(spec);
+        TwipsRect r = WindowTwips(row);
         SetWindowPos(control, nullptr, TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_),
                      TwipsToPixels(r.width, dpi_), TwipsToPixels(r.height, dpi_),
                      SWP_NOZORDER | SWP_NOACTIVATE);

@@ -56,14 +56,14 @@ std::span<const ControlSpec> MainControls() {
 }
 
 const ControlSpec& MainControl(int id) {
-    for (const ControlSpec& spec : kControls)
-        if (spec.id == id) return spec;
+    for (const ControlSpec& row : kControls)
+        if (row.id == id) return row;
     throw std::out_of_range("no control with that id");
 }
 
-TwipsRect WindowTwips(const ControlSpec& spec) {
-    TwipsRect rect{spec.left, spec.top, spec.width, spec.height};
-    for (int container = spec.container; container != kNoContainer;) {
+TwipsRect WindowTwips(const ControlSpec& row) {
+    TwipsRect rect{row.left, row.top, row.width, row.height};
+    for (int container = row.container; container != kNoContainer;) {
         const ControlSpec& outer = MainControl(container);
         rect.left += outer.left;
         rect.top += outer.top;

@@ -89,7 +89,7 @@ const ControlSpec& MainControl(int id);
 
 // The control's rectangle relative to the window's client area: its own
 // offset plus the offsets of its containers.
-TwipsRect WindowTwips(const ControlSpec& spec);
+TwipsRect WindowTwips(const ControlSpec& row);
 
 // Whether the control is a window that takes the keyboard focus with Tab.
 bool TakesFocus(ControlKind kind);
