@@ -13,7 +13,7 @@ namespace zendrel {
 
 template <typename T>
 class Collection {
-public:
+  public:
     // Adds at the end. A key already present (in any letter case) is refused
     // and false returned; the collection is then unchanged.
     bool Add(T item, std::wstring key) {
@@ -30,7 +30,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     std::vector<std::pair<std::wstring, T>> members_;
 };
 

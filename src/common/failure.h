@@ -10,18 +10,18 @@ namespace zendrel {
 
 // The classic run-time numbers that the programs raise and report.
 enum FailureNumber : std::int32_t {
-    kInvalidArgument = 5,   // "Invalid procedure call or argument"
-    kOverflow = 6,          // "Overflow"
-    kOutOfMemory = 7,       // "Out of memory"
-    kTypeMismatch = 13,     // "Type mismatch"
-    kFileNotFound = 53,     // "File not found"
-    kDiskFull = 61,         // "Disk full"
-    kPermissionDenied = 70, // "Permission denied": the one number the savers treat specially
-    kPathNotFound = 76,     // "Path not found"
+    kInvalidArgument = 5,    // "Invalid procedure call or argument"
+    kOverflow = 6,           // "Overflow"
+    kOutOfMemory = 7,        // "Out of memory"
+    kTypeMismatch = 13,      // "Type mismatch"
+    kFileNotFound = 53,      // "File not found"
+    kDiskFull = 61,          // "Disk full"
+    kPermissionDenied = 70,  // "Permission denied": the one number the savers treat specially
+    kPathNotFound = 76,      // "Path not found"
 };
 
 class Failure : public std::exception {
-public:
+  public:
     Failure(std::int32_t number, std::wstring description, std::wstring source)
         : number_(number), description_(std::move(description)), source_(std::move(source)) {}
 
@@ -36,7 +36,7 @@ public:
 
     static std::wstring StandardDescription(std::int32_t number);
 
-private:
+  private:
     std::int32_t number_;
     std::wstring description_;
     std::wstring source_;

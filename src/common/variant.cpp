@@ -11,7 +11,9 @@ namespace {
 
 const wchar_t kSource[] = L"ZendrelPanel";
 
-[[noreturn]] void Mismatch() { throw Failure(kTypeMismatch, kSource); }
+[[noreturn]] void Mismatch() {
+    throw Failure(kTypeMismatch, kSource);
+}
 
 // Parses "[blanks][sign]digits[.digits][blanks]" and rounds half to even.
 double ParseNumber(const std::wstring& text) {
@@ -54,29 +56,45 @@ const Bytes& Variant::ByteArray() const {
 
 std::wstring Variant::ToText() const {
     switch (GetKind()) {
-        case Kind::Empty: return L"";
-        case Kind::Text: return std::get<std::wstring>(value_);
-        case Kind::Boolean: return std::get<bool>(value_) ? L"True" : L"False";
-        case Kind::Int16: return std::to_wstring(std::get<std::int16_t>(value_));
-        case Kind::Int32: return std::to_wstring(std::get<std::int32_t>(value_));
-        case Kind::Bytes: break;
+        case Kind::Empty:
+            return L"";
+        case Kind::Text:
+            return std::get<std::wstring>(value_);
+        case Kind::Boolean:
+            return std::get<bool>(value_) ? L"True" : L"False";
+        case Kind::Int16:
+            return std::to_wstring(std::get<std::int16_t>(value_));
+        case Kind::Int32:
+            return std::to_wstring(std::get<std::int32_t>(value_));
+        case Kind::Bytes:
+            break;
     }
     Mismatch();
 }
 
 double Variant::Number() const {
     switch (GetKind()) {
-        case Kind::Empty: return 0;
-        case Kind::Text: return ParseNumber(std::get<std::wstring>(value_));
-        case Kind::Boolean: return std::get<bool>(value_) ? -1 : 0;
-        case Kind::Int16: return std::get<std::int16_t>(value_);
-        case Kind::Int32: return std::get<std::int32_t>(value_);
-        case Kind::Bytes: break;
+        case Kind::Empty:
+            return 0;
+        case Kind::Text:
+            return ParseNumber(std::get<std::wstring>(value_));
+        case Kind::Boolean:
+            return std::get<bool>(value_) ? -1 : 0;
+        case Kind::Int16:
+            return std::get<std::int16_t>(value_);
+        case Kind::Int32:
+            return std::get<std::int32_t>(value_);
+        case Kind::Bytes:
+            break;
     }
     Mismatch();
 }
 
-std::int32_t Variant::ToInt32() const { return InRange<std::int32_t>(Number()); }
-std::int16_t Variant::ToInt16() const { return InRange<std::int16_t>(Number()); }
+std::int32_t Variant::ToInt32() const {
+    return InRange<std::int32_t>(Number());
+}
+std::int16_t Variant::ToInt16() const {
+    return InRange<std::int16_t>(Number());
+}
 
 }  // namespace zendrel

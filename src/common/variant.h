@@ -13,7 +13,7 @@ namespace zendrel {
 using Bytes = std::vector<std::uint8_t>;
 
 class Variant {
-public:
+  public:
     enum class Kind { Empty, Text, Boolean, Int16, Int32, Bytes };
 
     Variant() = default;
@@ -41,7 +41,7 @@ public:
 
     friend bool operator==(const Variant&, const Variant&) = default;
 
-private:
+  private:
     double Number() const;  // the value as a whole number, for the integer conversions
 
     std::variant<std::monostate, std::wstring, bool, std::int16_t, std::int32_t, Bytes> value_;

@@ -21,7 +21,7 @@ constexpr std::int32_t kHkeyCurrentUser = static_cast<std::int32_t>(0x80000001u)
 constexpr std::int32_t kHkeyLocalMachine = static_cast<std::int32_t>(0x80000002u);
 
 class RegistryWrapper {
-public:
+  public:
     // Plain stored values; the key worked on is KeyRoot + "\" + Subkey below hkey.
     std::int32_t hkey = 0;
     std::wstring KeyRoot;
@@ -44,9 +44,9 @@ public:
     bool SetRegistryValue(const std::wstring& ValueName, const Variant& Value,
                           std::int32_t DType) const;
 
-    Variant ReadRemoteRegistryValue(const std::wstring& sRemoteComputer, std::int32_t hkey,
-                                    const std::wstring& ValueName,
-                                    const std::optional<std::wstring>& KeyPath = std::nullopt) const;
+    Variant ReadRemoteRegistryValue(
+        const std::wstring& sRemoteComputer, std::int32_t hkey, const std::wstring& ValueName,
+        const std::optional<std::wstring>& KeyPath = std::nullopt) const;
     bool WriteRemoteRegistryValue(const std::wstring& sRemoteComputer, std::int32_t hkey,
                                   const std::wstring& ValueName, const Variant& Value,
                                   std::int32_t DType,
@@ -55,7 +55,7 @@ public:
     // Cuts item at its first null character and returns it.
     static std::wstring TrimNull(std::wstring& item);
 
-private:
+  private:
     SECURITY_ATTRIBUTES securityAttributes_{};  // never filled: default security
 };
 

@@ -50,9 +50,8 @@ void MainFrm::Form_Load() {
 }
 
 void MainFrm::Form_QueryUnload(std::int16_t& Cancel, std::int16_t /*UnloadMode*/) {
-    int answer =
-        MsgBoxEx(hwnd_, L"Would you like to save your changes?", MB_YESNOCANCEL | MB_ICONQUESTION,
-                 L"Save Changes", 50, 250, nullptr);
+    int answer = MsgBoxEx(hwnd_, L"Would you like to save your changes?",
+                          MB_YESNOCANCEL | MB_ICONQUESTION, L"Save Changes", 50, 250, nullptr);
     if (answer == IDYES) {
         if (NewPasswordUnconfirmed()) {
             // Nothing is saved: a password the user never confirmed would lock

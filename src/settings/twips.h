@@ -13,6 +13,8 @@ constexpr int TwipsToPixels(int twips, int dpi) {
 }
 
 // The height to ask of CreateFont for a face of the given point size.
-constexpr int PointsToFontHeight(int points, int dpi) { return -((points * dpi + 36) / 72); }
+constexpr int PointsToFontHeight(int points, int dpi) {
+    return -((points * dpi + 36) / 72);
+}
 
 }  // namespace zendrel

@@ -9,7 +9,8 @@ namespace {
 
 TEST(MessageBoxAnswerer, ReadsAndAnswersBoxesInOrder) {
     MessageBoxAnswerer answerer({IDNO, IDOK});
-    EXPECT_EQ(MessageBoxW(nullptr, L"line one\r\nline two", L"Question", MB_YESNOCANCEL | MB_ICONQUESTION),
+    EXPECT_EQ(MessageBoxW(nullptr, L"line one\r\nline two", L"Question",
+                          MB_YESNOCANCEL | MB_ICONQUESTION),
               IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, L"stop", L"Stop", MB_OK | MB_ICONHAND), IDOK);
     EXPECT_EQ(MessageBoxW(nullptr, L"plain", L"Plain", MB_OK), IDOK);  // beyond the script

@@ -12,7 +12,7 @@ namespace zendrel::test {
 namespace {
 
 // Digests of the trimmed passwords, as any MD5 gives them.
-constexpr char kS3cretDigest[] = "33e1b232a4e6fa0028a6670753749a17";  // "s3cret"
+constexpr char kS3cretDigest[] = "33e1b232a4e6fa0028a6670753749a17";    // "s3cret"
 constexpr char kPasswordDigest[] = "5f4dcc3b5aa765d61d8327deb882cf99";  // "password"
 constexpr char kOldDigest[] = "0123456789abcdef0123456789abcdef";
 
@@ -84,7 +84,8 @@ TEST_F(LifecycleTest, EveryWayOfClosingAsksAndCancelKeepsTheWindowAsItWas) {
     }
     ASSERT_TRUE(IsWindow(window->Hwnd()));
     EXPECT_TRUE(IsWindowVisible(window->Hwnd()));
-    EXPECT_EQ(window->listApproved.Items(), (std::vector<std::wstring>{L"a.example", L"b.example"}));
+    EXPECT_EQ(window->listApproved.Items(),
+              (std::vector<std::wstring>{L"a.example", L"b.example"}));
     EXPECT_EQ(window->txtAddSite.Text(), L"typed.example");
     EXPECT_EQ(ends_, 0);
     EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").exists);
@@ -129,8 +130,8 @@ TEST_F(LifecycleTest, ARefusedUrlsFileOnYesIsReportedOnceAndTheRestIsSaved) {
     WriteUrls("a.example\r\n");
     auto window = OpenWindow();
     Click(window->chkLogging.Hwnd());
-    HANDLE held = CreateFileW(UrlsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileW(UrlsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     MessageBoxAnswerer answerer({IDYES});
     Click(window->Control(kIdBtnClose));

@@ -20,8 +20,8 @@ std::wstring WindowText(HWND hwnd) {
 
 int IconStyle(HICON icon) {
     if (!icon) return 0;
-    const std::pair<LPCWSTR, int> known[] = {{IDI_HAND, 16}, {IDI_QUESTION, 32},
-                                             {IDI_EXCLAMATION, 48}, {IDI_ASTERISK, 64}};
+    const std::pair<LPCWSTR, int> known[] = {
+        {IDI_HAND, 16}, {IDI_QUESTION, 32}, {IDI_EXCLAMATION, 48}, {IDI_ASTERISK, 64}};
     for (auto [id, style] : known)
         if (LoadIconW(nullptr, id) == icon) return style;
     return -1;
@@ -129,7 +129,8 @@ void MessageBoxAnswerer::Poll() {
         answer = answers_[index];
     } else {
         for (int fallback : {IDCANCEL, IDOK, IDNO})
-            if (std::find(info.buttons.begin(), info.buttons.end(), fallback) != info.buttons.end()) {
+            if (std::find(info.buttons.begin(), info.buttons.end(), fallback) !=
+                info.buttons.end()) {
                 answer = fallback;
                 break;
             }

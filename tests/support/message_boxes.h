@@ -15,13 +15,13 @@ struct BoxInfo {
     HWND hwnd = nullptr;
     std::wstring title;
     std::wstring text;
-    RECT rect{};          // screen rectangle of the box
+    RECT rect{};  // screen rectangle of the box
     // 0 none, 16 stop, 32 question, 48 exclamation, 64 information; -1 another
     // icon, or any icon of a box of another process (Wine gives no access to
     // another process's icon handles).
     int icon = 0;
     std::vector<int> buttons;  // IDOK, IDCANCEL, IDYES, IDNO ... in creation order
-    int pressed = 0;      // the button the answerer pressed
+    int pressed = 0;           // the button the answerer pressed
 };
 
 // True for a visible standard message box (a dialog with the message text control).
@@ -43,7 +43,7 @@ HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 // is answered with Cancel (or OK, or No, whichever it has) so that a test
 // never hangs; check Seen() to catch it.
 class MessageBoxAnswerer {
-public:
+  public:
     explicit MessageBoxAnswerer(std::vector<int> answers = {});
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
@@ -52,7 +52,7 @@ public:
     void Then(int answer) { answers_.push_back(answer); }
     const std::vector<BoxInfo>& Seen() const { return seen_; }
 
-private:
+  private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Poll();
 
