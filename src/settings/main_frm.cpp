@@ -63,9 +63,9 @@ WindowClassAndStyle ClassAndStyle(ControlKind kind) {
         case ControlKind::Frame:
             return {L"BUTTON", child | BS_GROUPBOX | WS_CLIPSIBLINGS, 0};
         case ControlKind::Image:
-            return {L"STATIC", child | SS_ICON | SS_REALSIZECONTROL, 0};
+            return {L"STATIC", child | SS_ICON | SS_REALSIZECONTROL | WS_CLIPSIBLINGS, 0};
         case ControlKind::Label:
-            return {L"STATIC", child | SS_LEFT, 0};
+            return {L"STATIC", child | SS_LEFT | WS_CLIPSIBLINGS, 0};
         case ControlKind::Link:
             return {L"STATIC", child | SS_LEFT | SS_NOTIFY, 0};
         case ControlKind::TextBox:
@@ -135,8 +135,14 @@ void MainFrm::CreateControls() {
             SendMessageW(control, EM_LIMITTEXT, 0, 0);  // as long as the system allows
         }
     }
-    // The frames lie beneath the controls inside them, so that painting a
-    // frame never covers them; they take no focus, so the tab order is kept.
+    // Plain labels and the picture lie beneath the other controls, and the
+    // frames beneath everything: a label that overlaps a text box (as
+    // "Password:" and "Hint:" do) never paints over its text. None of them
+    // takes the focus, so the tab order is kept.
+    for (const ControlSpec& row : MainControls())
+        if (row.kind == ControlKind::Label || row.kind == ControlKind::Image)
+            SetWindowPos(Control(row.id), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (int frame : {kIdFrame1, kIdFrame2})
         SetWindowPos(Control(frame), HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

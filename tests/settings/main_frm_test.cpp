@@ -173,6 +173,19 @@ TEST_F(MainFrmTest, ControlsHaveTheirKinds) {
     HWND beforeLast = GetWindow(last, GW_HWNDPREV);
     EXPECT_TRUE((last == window->Control(kIdFrame1) && beforeLast == window->Control(kIdFrame2)) ||
                 (last == window->Control(kIdFrame2) && beforeLast == window->Control(kIdFrame1)));
+    // "Password:", "Confirm Password:" and "Hint:" reach under their text
+    // boxes: each label lies beneath its box and clips it out of its painting.
+    auto below = [](HWND lower, HWND upper) {
+        for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+            if (w == lower) return true;
+        return false;
+    };
+    for (auto [label, box] :
+         {std::pair{kIdLabel6, kIdTxtPwd}, std::pair{kIdLabel7, kIdTxtPwdConfirm},
+          std::pair{kIdLabel8, kIdTxtHint}}) {
+        EXPECT_TRUE(below(window->Control(label), window->Control(box))) << label;
+        EXPECT_TRUE(GetWindowLongW(window->Control(label), GWL_STYLE) & WS_CLIPSIBLINGS) << label;
+    }
     // No button is the window's default.
     for (int id : {kIdBtnAdd, kIdBtnRemove, kIdBtnApprove, kIdBtnDeny, kIdBtnReview, kIdBtnClose})
         EXPECT_EQ(GetWindowLongW(window->Control(id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
