@@ -10,4 +10,8 @@ namespace zendrel {
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view bytes);
 
+// Whether every character of text has its own place in the ANSI code page;
+// ToAnsi turns any other into "?" or a look-alike letter.
+bool FitsAnsi(std::wstring_view text);
+
 }  // namespace zendrel

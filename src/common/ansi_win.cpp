@@ -23,4 +23,12 @@ std::wstring FromAnsi(std::string_view bytes) {
     return out;
 }
 
+bool FitsAnsi(std::wstring_view text) {
+    if (text.empty() || GetACP() == CP_UTF8) return true;
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
+}
+
 }  // namespace zendrel

@@ -12,6 +12,18 @@ namespace zendrel {
 void MainFrm::btnAdd_Click() {
     std::wstring site = txtAddSite.Text();
     if (site.empty()) return;
+    if (!FitsAnsi(site)) {
+        // urls.txt is ANSI text: such a site would reach the add-on garbled.
+        MessageBoxW(hwnd_,
+                    L"This address has characters that Zendrel cannot store on this computer.\r\n"
+                    L"Please type it with plain letters (an international domain name in its "
+                    L"\"xn--\" form).",
+                    L"Add Site", MB_OK | MB_ICONEXCLAMATION);
+        txtAddSite.SetFocus();
+        txtAddSite.SetSelStart(0);
+        txtAddSite.SetSelLength(static_cast<int>(site.size()));
+        return;
+    }
     listApproved.AddItem(site);  // as typed: no trimming, no check of its form
     txtAddSite.SetText(L"");
     txtAddSite.SetFocus();

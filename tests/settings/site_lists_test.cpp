@@ -52,6 +52,22 @@ TEST_F(SiteListsTest, AddAppendsTheTextAsTypedAndClearsTheSelections) {
     EXPECT_EQ(Approved()[4], L"  Spaced.EXAMPLE ");
 }
 
+TEST_F(SiteListsTest, ASiteTheCodePageCannotHoldIsRefusedAndKeptInTheBox) {
+    boxes_.Then(IDOK);
+    TypeChars(AddSite(), L"\u043f\u0440\u0438\u043c\u0435\u0440.example");  // Cyrillic: not in 1252
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().size(), 3u);
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].title, L"Add Site");
+    EXPECT_EQ(boxes_.Seen()[0].icon, 48);
+    EXPECT_EQ(TextOf(AddSite()), L"\u043f\u0440\u0438\u043c\u0435\u0440.example");
+    EXPECT_EQ(window_->txtAddSite.SelLength(), 14);
+    // Letters the code page has are added as typed.
+    window_->txtAddSite.SetText(L"caf\u00e9.example");
+    Press(kIdBtnAdd);
+    EXPECT_EQ(Approved().back(), L"caf\u00e9.example");
+}
+
 TEST_F(SiteListsTest, AddWithAnEmptyBoxChangesNothing) {
     SelectRow(window_->listApproved.Hwnd(), 2);
     SelectRow(window_->listRequested.Hwnd(), 1);
