@@ -20,8 +20,7 @@ void MainFrm::btnAdd_Click() {
                     L"\"xn--\" form).",
                     L"Add Site", MB_OK | MB_ICONEXCLAMATION);
         txtAddSite.SetFocus();
-        txtAddSite.SetSelStart(0);
-        txtAddSite.SetSelLength(static_cast<int>(site.size()));
+        SelectAll(txtAddSite);
         return;
     }
     listApproved.AddItem(site);  // as typed: no trimming, no check of its form
