@@ -105,32 +105,32 @@ std::int32_t CMD5::i(std::int32_t x, std::int32_t y, std::int32_t z) {
     return y ^ (x | ~z);
 }
 
-void CMD5::FF(std::int32_t& a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t x,
-              std::int16_t s, std::int32_t ac) const {
-    a = AddUnsigned(a, AddUnsigned(AddUnsigned(F(b, c, d), x), ac));
+// One step of a round, given the value of the round's auxiliary function.
+void CMD5::Step(std::int32_t aux, std::int32_t& a, std::int32_t b, std::int32_t x, std::int16_t s,
+                std::int32_t ac) const {
+    a = AddUnsigned(a, AddUnsigned(AddUnsigned(aux, x), ac));
     a = RotateLeft(a, s);
     a = AddUnsigned(a, b);
+}
+
+void CMD5::FF(std::int32_t& a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t x,
+              std::int16_t s, std::int32_t ac) const {
+    Step(F(b, c, d), a, b, x, s, ac);
 }
 
 void CMD5::GG(std::int32_t& a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t x,
               std::int16_t s, std::int32_t ac) const {
-    a = AddUnsigned(a, AddUnsigned(AddUnsigned(G(b, c, d), x), ac));
-    a = RotateLeft(a, s);
-    a = AddUnsigned(a, b);
+    Step(G(b, c, d), a, b, x, s, ac);
 }
 
 void CMD5::HH(std::int32_t& a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t x,
               std::int16_t s, std::int32_t ac) const {
-    a = AddUnsigned(a, AddUnsigned(AddUnsigned(H(b, c, d), x), ac));
-    a = RotateLeft(a, s);
-    a = AddUnsigned(a, b);
+    Step(H(b, c, d), a, b, x, s, ac);
 }
 
 void CMD5::II(std::int32_t& a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t x,
               std::int16_t s, std::int32_t ac) const {
-    a = AddUnsigned(a, AddUnsigned(AddUnsigned(i(b, c, d), x), ac));
-    a = RotateLeft(a, s);
-    a = AddUnsigned(a, b);
+    Step(i(b, c, d), a, b, x, s, ac);
 }
 
 std::int32_t CMD5::WordCount(std::size_t lLength) {

@@ -81,6 +81,8 @@ class CMD5 {
     const std::array<std::int32_t, 31>& Powers() const { return lPowers; }
 
   private:
+    void Step(std::int32_t aux, std::int32_t& a, std::int32_t b, std::int32_t x, std::int16_t s,
+              std::int32_t ac) const;
     std::array<std::int32_t, 31> lLowMasks;
     std::array<std::int32_t, 31> lPowers;
 };
