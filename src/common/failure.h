@@ -8,6 +8,10 @@
 
 namespace zendrel {
 
+// The settings program's name: the source of the failures it reports, and
+// the title of its plain message boxes.
+inline constexpr wchar_t kProgramName[] = L"ZendrelPanel";
+
 // The classic run-time numbers that the programs raise and report.
 enum FailureNumber : std::int32_t {
     kInvalidArgument = 5,    // "Invalid procedure call or argument"
@@ -41,6 +45,12 @@ class Failure : public std::exception {
     std::wstring description_;
     std::wstring source_;
 };
+
+// The failure of the exception being handled; call it only inside a catch
+// block. A Failure is returned as it is, running out of memory as 7, and any
+// other exception as 51 "Internal error" with the exception's own text, with
+// `source` as its source.
+Failure CurrentFailure(const wchar_t* source = kProgramName) noexcept;
 
 // The text of a failure report: the introduction, then CR LF-separated lines
 // " description = ", " source = " and " number = ".

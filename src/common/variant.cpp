@@ -9,7 +9,7 @@ namespace zendrel {
 
 namespace {
 
-const wchar_t kSource[] = L"ZendrelPanel";
+const wchar_t* const kSource = kProgramName;
 
 [[noreturn]] void Mismatch() {
     throw Failure(kTypeMismatch, kSource);

@@ -1,17 +1,18 @@
 #include "win32_failure.h"
 
+#include "handles.h"
+
 namespace zendrel {
 
 namespace {
 
 std::wstring SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
+    LocalMemoryHandle buffer;
     DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (length != 0 && buffer != nullptr) text.assign(buffer, length);
-    LocalFree(buffer);
+    if (length != 0 && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), length);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
     if (text.empty()) text = L"System error " + std::to_wstring(error);

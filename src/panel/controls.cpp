@@ -6,7 +6,7 @@ namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kSource[] = L"ZendrelPanel";
+constexpr const wchar_t* kSource = kProgramName;
 
 [[noreturn]] void InvalidCall() {
     throw Failure(kInvalidArgument, kSource);

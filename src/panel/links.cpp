@@ -8,7 +8,6 @@
 #include "ansi.h"
 #include "main_frm.h"
 #include "msgbox_ex.h"
-#include "registry_wrapper.h"
 #include "twips.h"
 
 namespace zendrel {
@@ -33,13 +32,13 @@ constexpr COLORREF kHighlightColor = RGB(0, 0, 255);
 
 void MainFrm::linkViewLog_Click() {
     // The add-on records where it keeps the log; until it has, there is none.
-    std::wstring path = SettingsKey(kHkeyLocalMachine).GetRegistryValue(L"activitylogloc").ToText();
+    std::wstring path = store_.ActivityLogLocation();
     if (!path.empty()) {
         // Whatever program opens the file's type shows it; a missing file opens nothing.
         std::string file = ToAnsi(path);
         ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     } else {
-        MsgBoxEx(hwnd_, kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
+        MsgBoxEx(Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
     }
 }
 
@@ -52,8 +51,8 @@ void MainFrm::lblLink_Click() {
                                        GetProcAddress(helpControl, "HtmlHelpA")))
                                  : nullptr;
     if (!htmlHelpA) return;  // no help viewer on this system: nothing opens
-    std::string file = ToAnsi(programFolder_ + kHelpFile);
-    htmlHelpA(hwnd_, file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
+    std::string file = ToAnsi(store_.ProgramFolder() + kHelpFile);
+    htmlHelpA(Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
 }
 
 void MainFrm::linkViewLog_MouseMove() {
@@ -69,21 +68,12 @@ void MainFrm::Form_MouseMove() {
     SetLinkLook(kIdLblLink, {kHighlightColor, false});
 }
 
-void MainFrm::Frame1_MouseMove() {
-    Form_MouseMove();
-}
-
-void MainFrm::Frame2_MouseMove() {
-    Form_MouseMove();
-}
-
 void MainFrm::MouseMovedOverForm(POINT point) {
     // Moves over the frames, the plain labels and the picture reach the window
     // itself (those controls are transparent to the mouse), as do moves over
     // the margin of a picture box, which has no window of its own. Only the
-    // bare window and the bare frames react; the other controls lie above the
-    // frames and have no MouseMove of their own.
-    int frame = 0;
+    // bare window and the bare frames react, alike; the other controls lie
+    // above the frames and have no MouseMove of their own.
     for (const ControlSpec& row : MainControls()) {
         // The control's place as the window lays it out.
         TwipsRect twips = WindowTwips(row);
@@ -92,14 +82,8 @@ void MainFrm::MouseMovedOverForm(POINT point) {
         area.bottom = area.top + TwipsToPixels(twips.height, dpi_);
         if (!PtInRect(&area, point)) continue;
         if (row.kind != ControlKind::Frame) return;
-        frame = row.id;
     }
-    if (frame == kIdFrame1)
-        Frame1_MouseMove();
-    else if (frame == kIdFrame2)
-        Frame2_MouseMove();
-    else
-        Form_MouseMove();
+    Form_MouseMove();
 }
 
 }  // namespace zendrel

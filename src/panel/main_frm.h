@@ -1,77 +1,36 @@
-// mainFrm, the one main window of ZendrelPanel ("Zendrel Settings"): its
-// controls hold every setting while the program runs. The window keeps
-// `this` in GWLP_USERDATA; its static window procedure forwards to
-// WindowProc, and no exception gets past that boundary into user32.
-//
-// The settings store (settings_store.cpp) and the site-list handlers
-// (site_lists.cpp) are member functions of this class as well.
+// mainFrm, the one main window of ZendrelPanel ("Zendrel Settings"): a view
+// of the settings store. When it opens it asks for the password (when one is
+// set) and loads the settings into its controls; whenever it is about to
+// close it asks whether to save them; it shows every outcome of the store as
+// the message a user sees.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
-#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "controls.h"
-#include "failure.h"
+#include "handles.h"
 #include "main_layout.h"
+#include "password_rules.h"
+#include "settings.h"
+#include "settings_store.h"
+#include "window_base.h"
 
 namespace zendrel {
 
-class RegistryWrapper;
-
-// How the closing of the window was asked for, as Form_QueryUnload receives it.
-constexpr std::int16_t kUnloadFromControlMenu = 0;  // close box, Alt+F4, system menu
-constexpr std::int16_t kUnloadFromCode = 1;         // btnClose
-constexpr std::int16_t kUnloadFromWindows = 2;      // the session is ending
-
-// Owns one GDI or user object handle and frees it with Free.
-template <typename Handle, BOOL(WINAPI* Free)(Handle)>
-class OwnedHandle {
-  public:
-    OwnedHandle() = default;
-    explicit OwnedHandle(Handle handle) : handle_(handle) {}
-    ~OwnedHandle() { Reset(); }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = other.handle_;
-            other.handle_ = nullptr;
-        }
-        return *this;
-    }
-    Handle Get() const { return handle_; }
-    void Reset() {
-        if (handle_) Free(handle_);
-        handle_ = nullptr;
-    }
-
-  private:
-    Handle handle_ = nullptr;
-};
-
-inline BOOL WINAPI DeleteFontObject(HFONT font) {
-    return DeleteObject(font);
-}
-using FontHandle = OwnedHandle<HFONT, DeleteFontObject>;
-using IconHandle = OwnedHandle<HICON, DestroyIcon>;
-
-class MainFrm {
+class MainFrm final : public WindowBase {
   public:
     // programFolder: the folder of the running program, where urls.txt lies,
     // without a trailing separator. dpi: the DPI to lay the window out at;
     // 0 takes the screen's. Creates the window and all its controls, hidden.
     explicit MainFrm(std::wstring programFolder, int dpi = 0);
-    ~MainFrm();
-    MainFrm(const MainFrm&) = delete;
-    MainFrm& operator=(const MainFrm&) = delete;
+    ~MainFrm() override;
 
-    // Raises Form_Load, then makes the window visible, centred on the screen,
-    // with the focus in txtAddSite.
+    // Asks for the password and loads the settings, then makes the window
+    // visible, centred on the screen, with the focus in txtAddSite. The
+    // program may end instead (no password, unreadable settings): Ended().
     void Show();
 
     // Gives the window's keyboard interface (Tab, Alt+letter, Enter) a message
@@ -79,67 +38,60 @@ class MainFrm {
     // dispatched again.
     bool PreTranslateMessage(MSG& msg);
 
-    // When set, the window's destruction ends the thread's message loop.
+    // When set, the end of the program posts WM_QUIT, ending the message loop.
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
 
-    HWND Hwnd() const { return hwnd_; }
+    // The program has ended: the window is gone, or going, and nothing more
+    // of it runs.
+    bool Ended() const { return ended_; }
+
     int Dpi() const { return dpi_; }
-    const std::wstring& ProgramFolder() const { return programFolder_; }
     // The window of a control of the table; null for a picture box (a
     // container without a window of its own).
     HWND Control(int id) const;
     HWND Tooltip() const { return tooltip_; }
 
-    // --- controls ---
-    TextBox txtAddSite, txtPwd, txtPwdConfirm, txtHint;
-    ListBox listApproved, listRequested;
-    CheckBox chkEnable, chkLogging, chkPwd;
+  private:
+    std::optional<LRESULT> HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroyed() noexcept override;
+    static LRESULT CALLBACK AddSiteSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR,
+                                                DWORD_PTR) noexcept;
+    void OnCommand(int id, int code);
 
-    // The stored password digest and hint, filled when the window loads.
-    std::wstring savedDigest, savedHint;
+    // --- building (main_frm.cpp) ---
+    void CreateControls();
+    // Fonts, pictures, positions and the window's size at the given DPI; the
+    // window goes to `placement` when given, else to the centre of the screen.
+    void ApplyDpi(int dpi, const RECT* placement);
 
-    // --- opening and closing ---
+    // --- opening and closing (lifecycle.cpp) ---
     void Form_Load();
-    // Runs whenever the window is about to close; a non-zero Cancel keeps it open.
-    void Form_QueryUnload(std::int16_t& Cancel, std::int16_t UnloadMode);
+    // Asks whether to save; false when the window must stay open.
+    bool Form_QueryUnload();
     void btnClose_Click();
-    // Closes the window as btnClose does: Form_QueryUnload first, then, unless
-    // cancelled, the window goes.
-    void Unload(std::int16_t unloadMode);
-    // Saves every setting in order, each saver reporting its own failure, and
-    // ends the program; returns only when its own failure handler has run.
+    // Closes the window as the close box does: the question first.
+    void Unload();
+    // Saves every setting in order, each outcome reported, then ends the
+    // program; returns early only when its own failure handler ran.
     void SaveAllSettings();
-    // Whether the program has been ended at once (seen only by in-process tests,
-    // whose hook keeps the process alive).
-    bool ProgramEnded() const { return programEnded_; }
+    // Ends the program: the window goes and the message loop ends.
+    void EndProgram();
 
-    // --- settings store ---
-    void LoadApprovedSites();
-    void LoadRequestedSites();
-    void LoadActivityLogging();
-    void LoadMode();
-    void SaveApprovedSites();
-    void SaveRequestedSites();
-    void SaveActivityLogging();
-    void SaveMode();
+    // --- settings <-> controls (main_frm_settings.cpp) ---
+    // Shows the settings that loaded; the rest stay as the window was made.
+    void ShowSettings(const Settings& settings);
+    void ShowPassword(const PasswordSetting& password);
+    // The settings as the controls hold them: only those that loaded (and
+    // "mode" once chosen) are present, the password only when it changed.
+    Settings CurrentSettings() const;
+    PasswordFields CurrentPasswordFields() const;
     void chkEnable_Click();
+    // Shows what became of saving one setting: the permissions message (once
+    // per save) for a refusal, the failure report for a failure.
+    void ReportOutcome(Setting setting, const Outcome& outcome);
     void ShowPermissionsMessage();
-    // Starts one save of settings: the permissions message may show once more.
-    void BeginSave() { permissionsShownThisSave_ = false; }
 
-    // Which settings the window holds: set by a loader that ran to its end
-    // (and for "mode" also by a change of chkEnable). A saver writes only a
-    // setting the window holds, so a load that stopped part-way never lets a
-    // save overwrite the stored values it did not read.
-    struct HeldSettings {
-        bool approvedSites = false;
-        bool requestedSites = false;
-        bool activityLogging = false;
-        bool mode = false;
-    };
-    const HeldSettings& Held() const { return held_; }
-
-    // --- site lists ---
+    // --- site lists (site_lists.cpp) ---
     void btnAdd_Click();
     void txtAddSite_KeyPress(int KeyAscii);
     void btnRemove_Click();
@@ -147,19 +99,12 @@ class MainFrm {
     void btnReview_Click();
     void btnApprove_Click();
     void btnDeny_Click();
-    // Hands Target to the shell's default action; returns what ShellExecuteA returns.
-    static std::int32_t ShellOpen(const std::wstring& Target);
 
-    // --- password (password_settings.cpp) ---
-    bool LoadPasswordSettings();
-    void SavePasswordSettings();
+    // --- password fields (main_frm_settings.cpp) ---
     void chkPwd_Click();
     void txtPwd_GotFocus();
     void txtPwdConfirm_GotFocus();
-    // txtPwd still holds the placeholder the window loaded for the stored password.
-    bool PasswordUnchanged() const;
-    // A new password is to be saved that txtPwdConfirm does not repeat.
-    bool NewPasswordUnconfirmed() const;
+    static void SelectAll(TextBox& box);
 
     // --- activity log and help links (links.cpp) ---
     void linkViewLog_Click();
@@ -167,12 +112,9 @@ class MainFrm {
     void linkViewLog_MouseMove();
     void lblLink_MouseMove();
     void Form_MouseMove();
-    void Frame1_MouseMove();
-    void Frame2_MouseMove();
     // A mouse movement that reached the window itself, at a point of its
-    // client area: raises the MouseMove of the frame there, or of the form.
+    // client area: a move over a bare frame or the bare window.
     void MouseMovedOverForm(POINT point);
-
     // How a link label is drawn: its text colour and whether it is underlined.
     struct LinkLook {
         COLORREF color = RGB(0, 0, 192);
@@ -181,46 +123,24 @@ class MainFrm {
     const LinkLook& GetLinkLook(int id) const;
     void SetLinkLook(int id, LinkLook look);
 
-  private:
-    static void SelectAll(TextBox& box);
-    // Ends the program at once, through EndProgramNow.
-    void EndProgram();
-
-    static LRESULT CALLBACK StaticWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
-    static LRESULT CALLBACK AddSiteSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR,
-                                                DWORD_PTR) noexcept;
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    void OnCommand(int id, int code);
-    // Reports a failure that reached the window procedure without a handler of its own.
-    void ReportUnhandled(const Failure& failure) noexcept;
-
-    void CreateControls();
-    // Fonts, pictures, positions and the window's size at the given DPI; the
-    // window goes to `placement` when given, else to the centre of the screen.
-    void ApplyDpi(int dpi, const RECT* placement);
-    void ApplyFonts();
-
-    RegistryWrapper SettingsKey(std::int32_t root) const;
-    // Report of a saver's failure: 70 gives the permissions message, any
-    // other number the failure report under "Save Settings Error".
-    void ReportSaveFailure(const Failure& failure, const wchar_t* introduction);
-    // A registry write that Windows refused: the permissions message, once per save.
-    void ReportRefusedWrite();
-
-    std::wstring programFolder_;
+    SettingsStore store_;
+    // What loaded when the window opened: a setting absent here is never
+    // written. "mode" becomes present when the user changes chkEnable.
+    Settings loaded_;
+    PasswordSetting storedPassword_;
     int dpi_ = 96;
-    HWND hwnd_ = nullptr;
-    HWND tooltip_ = nullptr;
-    std::array<HWND, kIdBtnClose - kIdFrame1 + 1> controls_{};
+    HWND tooltip_ = nullptr;  // owned by the window
+    TextBox txtAddSite, txtPwd, txtPwdConfirm, txtHint;
+    ListBox listApproved, listRequested;
+    CheckBox chkEnable, chkLogging, chkPwd;
     FontHandle font_, underlineFont_;
     IconHandle bigIcon_, smallIcon_, sitePicture_;
     HCURSOR linkCursor_ = nullptr;  // shared resource: not freed
     LinkLook viewLogLook_, helpLinkLook_;
     HWND focusBeforeDeactivation_ = nullptr;
-    HeldSettings held_;
     bool permissionsShownThisSave_ = false;
     bool quitOnDestroy_ = false;
-    bool programEnded_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace zendrel

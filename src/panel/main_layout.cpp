@@ -1,7 +1,6 @@
 #include "main_layout.h"
 
 #include <array>
-#include <stdexcept>
 
 namespace zendrel {
 
@@ -36,8 +35,8 @@ constexpr std::array<ControlSpec, 32> kControls{{
     {L"btnApprove",     kIdBtnApprove,     K::Button,      kIdPicture4, L"Approve",                                 45,   15, 1095,  330,  19},
     {L"chkEnable",      kIdChkEnable,      K::CheckBox,    kIdFrame2,   L"Enable Zendrel for the Current User",    195,  345, 4140,  255,  20},
     {L"chkPwd",         kIdChkPwd,         K::CheckBox,    kIdFrame2,   L"Protect Zendrel Settings with a Password", 195, 1140, 4125, 255,  21},
-    {L"txtPwd",         kIdTxtPwd,         K::PasswordBox, kIdFrame2,   L"",                                      1080, 1515, 1500,  315,  22},
-    {L"txtPwdConfirm",  kIdTxtPwdConfirm,  K::PasswordBox, kIdFrame2,   L"",                                      4215, 1515, 1500,  315,  23},
+    {L"txtPwd",         kIdTxtPwd,         K::PasswordBox, kIdFrame2,   L"",                                      1080, 1515, 1500,  315,  22, 10},
+    {L"txtPwdConfirm",  kIdTxtPwdConfirm,  K::PasswordBox, kIdFrame2,   L"",                                      4215, 1515, 1500,  315,  23, 10},
     {L"txtHint",        kIdTxtHint,        K::TextBox,     kIdFrame2,   L"",                                      1080, 1920, 4620,  315,  24},
     {L"Label6",         kIdLabel6,         K::Label,       kIdFrame2,   L"Password:",                              210, 1560, 1005,  270,  25},
     {L"Label7",         kIdLabel7,         K::Label,       kIdFrame2,   L"Confirm Password:",                     2655, 1545, 1650,  270,  26},
@@ -56,33 +55,11 @@ std::span<const ControlSpec> MainControls() {
 }
 
 const ControlSpec& MainControl(int id) {
-    for (const ControlSpec& row : kControls)
-        if (row.id == id) return row;
-    throw std::out_of_range("no control with that id");
+    return FindControl(kControls, id);
 }
 
 TwipsRect WindowTwips(const ControlSpec& row) {
-    TwipsRect rect{row.left, row.top, row.width, row.height};
-    for (int container = row.container; container != kNoContainer;) {
-        const ControlSpec& outer = MainControl(container);
-        rect.left += outer.left;
-        rect.top += outer.top;
-        container = outer.container;
-    }
-    return rect;
-}
-
-bool TakesFocus(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::TextBox:
-        case ControlKind::PasswordBox:
-        case ControlKind::Button:
-        case ControlKind::ListBox:
-        case ControlKind::CheckBox:
-            return true;
-        default:
-            return false;
-    }
+    return WindowTwips(kControls, row);
 }
 
 }  // namespace zendrel

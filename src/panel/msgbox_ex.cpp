@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "handles.h"
 #include "msgbox_place.h"
 
 namespace zendrel {
@@ -10,7 +11,7 @@ namespace zendrel {
 namespace {
 
 // Module state: written by MsgBoxEx, read by MsgBoxHookProc; one box at a time.
-HHOOK msgHook = nullptr;  // null while no hook is installed
+HookHandle msgHook;  // empty while no hook is installed
 int msgLeft = 0;
 int msgTop = 0;
 HICON msgIcon = nullptr;
@@ -36,14 +37,11 @@ std::optional<PlaceRect> CentringRect(HWND box) {
 }
 
 void RemoveHook() {
-    if (msgHook) {
-        UnhookWindowsHookEx(msgHook);
-        msgHook = nullptr;
-    }
+    msgHook.Reset();
 }
 
 LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept {
-    LRESULT result = CallNextHookEx(msgHook, nCode, wParam, lParam);
+    LRESULT result = CallNextHookEx(msgHook.Get(), nCode, wParam, lParam);
     if (nCode != HCBT_ACTIVATE) return result;
 
     HWND box = reinterpret_cast<HWND>(wParam);
@@ -72,8 +70,8 @@ LRESULT CALLBACK MsgBoxHookProc(int nCode, WPARAM wParam, LPARAM lParam) noexcep
 
 int MsgBoxEx(HWND owner, const std::wstring& Prompt, int Buttons, const std::wstring& Title,
              int XPos, int YPos, HICON hIcon) {
-    msgHook =
-        SetWindowsHookExA(WH_CBT, MsgBoxHookProc, GetModuleHandleW(nullptr), GetCurrentThreadId());
+    msgHook.Reset(
+        SetWindowsHookExA(WH_CBT, MsgBoxHookProc, GetModuleHandleW(nullptr), GetCurrentThreadId()));
     msgLeft = XPos;
     msgTop = YPos;
     msgIcon = hIcon;
@@ -88,7 +86,7 @@ int MsgBoxEx(HWND owner, const std::wstring& Prompt, int Buttons, const std::wst
 }
 
 bool MsgBoxHookInstalled() {
-    return msgHook != nullptr;
+    return static_cast<bool>(msgHook);
 }
 
 }  // namespace zendrel

@@ -12,10 +12,12 @@
 
 #include <string>
 
+#include "failure.h"
+
 namespace zendrel {
 
 // The title that the standard message boxes of the program carry.
-inline constexpr wchar_t kApplicationTitle[] = L"ZendrelPanel";
+inline constexpr const wchar_t* kApplicationTitle = kProgramName;
 
 // Stands for kApplicationTitle when passed as Title (exact letter case).
 inline constexpr wchar_t kDefaultToAppTitle[] = L"SWVB_DEFAULT_TO_APP_TITLE";

@@ -4,10 +4,9 @@
 #include <exception>
 #include <vector>
 
-#include "cmd5.h"
+#include "control_windows.h"
+#include "password_rules.h"
 #include "resource.h"
-#include "text.h"
-#include "twips.h"
 
 namespace zendrel {
 
@@ -22,31 +21,23 @@ constexpr int kPictureSize = 36;                            // pixels, as drawn
 
 constexpr DWORD kDialogStyle = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
-// One control of the dialog: position and size in twips.
-struct ControlRow {
-    int id;
-    const wchar_t* className;
-    const wchar_t* caption;
-    DWORD style;
-    DWORD exStyle;
-    int left, top, width, height;
-};
+using K = ControlKind;
 
-// In creation order, which is the tab order: txtPwd, btnOk, cancelBtn.
-const ControlRow kControls[] = {
-    {pwdFrm::kIdLblHint, L"Static", kHintCaption, SS_LEFT | SS_NOPREFIX, 0, 105, 240, 5355, 570},
-    {pwdFrm::kIdImage1, L"Static", L"", SS_ICON | SS_REALSIZECONTROL, 0, 1050, 795, 510, 465},
-    {pwdFrm::kIdLabel2, L"Static", L"Enter Password:", SS_LEFT, 0, 1665, 975, 1350, 285},
-    {pwdFrm::kIdTxtPwd, L"Edit", L"", ES_LEFT | ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP,
-     WS_EX_CLIENTEDGE, 3045, 960, 1500, 315},
-    {pwdFrm::kIdBtnOk, L"Button", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 1722, 1545, 1005, 360},
-    {pwdFrm::kIdCancelBtn, L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, 2854, 1545, 1005,
-     360},
+// clang-format off
+constexpr ControlSpec kControls[] = {
+    // name        id                    kind              container     caption            left   top  width height tab
+    {L"lblHint",   pwdFrm::kIdLblHint,   K::Label,         kNoContainer, kHintCaption,       105,  240, 5355,  570, kNoTabIndex},
+    {L"Image1",    pwdFrm::kIdImage1,    K::Image,         kNoContainer, L"",               1050,  795,  510,  465, kNoTabIndex},
+    {L"Label2",    pwdFrm::kIdLabel2,    K::Label,         kNoContainer, L"Enter Password:", 1665,  975, 1350,  285, kNoTabIndex},
+    {L"txtPwd",    pwdFrm::kIdTxtPwd,    K::PasswordBox,   kNoContainer, L"",               3045,  960, 1500,  315, 0},
+    {L"btnOk",     pwdFrm::kIdBtnOk,     K::DefaultButton, kNoContainer, L"OK",             1722, 1545, 1005,  360, 1},
+    {L"cancelBtn", pwdFrm::kIdCancelBtn, K::Button,        kNoContainer, L"Cancel",         2854, 1545, 1005,  360, 2},
 };
+// clang-format on
 
-// An in-memory dialog template: no controls (they are created at
-// WM_INITDIALOG, in pixels), no menu, the standard class, the caption; the
-// size is set once the controls are placed.
+// An in-memory dialog template: no controls (they come from the table at
+// WM_INITDIALOG), no menu, the standard class, the caption; the size is set
+// once the controls are placed.
 std::vector<WORD> DialogTemplate() {
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
@@ -58,13 +49,6 @@ std::vector<WORD> DialogTemplate() {
     for (const wchar_t* c = kCaption; *c; ++c) words.push_back(static_cast<WORD>(*c));
     words.push_back(0);
     return words;
-}
-
-int DpiOf(HWND hwnd) {
-    HDC dc = GetDC(hwnd);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
-    if (dc) ReleaseDC(hwnd, dc);
-    return dpi > 0 ? dpi : kDefaultDpi;
 }
 
 std::wstring EntryText(HWND edit) {
@@ -99,11 +83,6 @@ RECT CentredOver(HWND owner, HWND dialog) {
 
 }  // namespace
 
-pwdFrm::~pwdFrm() {
-    if (font_) DeleteObject(font_);
-    if (picture_) DestroyIcon(picture_);
-}
-
 std::int32_t pwdFrm::DisplayDialog(HWND owner) {
     dialogResult = 0;
     owner_ = owner;
@@ -111,32 +90,18 @@ std::int32_t pwdFrm::DisplayDialog(HWND owner) {
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, DialogProc,
                             reinterpret_cast<LPARAM>(this));
-    hwnd_ = lblHint_ = Image1_ = Label2_ = txtPwd_ = btnOk_ = cancelBtn_ = nullptr;
     return dialogResult;
 }
 
-INT_PTR CALLBACK pwdFrm::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<pwdFrm*>(lParam);
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        self->hwnd_ = hwnd;
-        return self->DlgProc(message, wParam, lParam);
-    }
-    auto* self = reinterpret_cast<pwdFrm*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    return self ? self->DlgProc(message, wParam, lParam) : FALSE;
-}
-
-// Nothing here throws in use; a failure to allocate ends the program rather
-// than unwinding through the window system.
-INT_PTR pwdFrm::DlgProc(UINT message, WPARAM wParam, LPARAM) noexcept {
+std::optional<LRESULT> pwdFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             CreateControls();
             Form_Load();
-            SetFocus(txtPwd_);
+            SetFocus(GetDlgItem(Hwnd(), kIdTxtPwd));
             return FALSE;  // the focus is set
         case WM_COMMAND:
-            if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+            if (HIWORD(wParam) != BN_CLICKED) return std::nullopt;
             switch (LOWORD(wParam)) {
                 case IDOK:  // the OK button or Enter
                     btnOk_Click();
@@ -145,86 +110,63 @@ INT_PTR pwdFrm::DlgProc(UINT message, WPARAM wParam, LPARAM) noexcept {
                     cancelBtn_Click();
                     return TRUE;
             }
-            return FALSE;
+            return std::nullopt;
         case WM_CLOSE:
             // The close box: the dialog manager would turn this into Cancel,
             // but closing leaves dialogResult as it is.
-            EndDialog(hwnd_, 0);
+            EndDialog(Hwnd(), 0);
             return TRUE;
     }
-    return FALSE;
+    return std::nullopt;
 }
 
 void pwdFrm::CreateControls() {
-    int dpi = DpiOf(hwnd_);
-    auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-
-    if (!font_) {
-        font_ = CreateFontW(PointsToFontHeight(kFontPoints, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                            FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
-    }
-
-    for (const ControlRow& row : kControls) {
-        HWND control = CreateWindowExW(
-            row.exStyle, row.className, row.caption, WS_CHILD | WS_VISIBLE | row.style,
-            px(row.left), px(row.top), px(row.width), px(row.height), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    }
-    lblHint_ = GetDlgItem(hwnd_, kIdLblHint);
-    Image1_ = GetDlgItem(hwnd_, kIdImage1);
-    Label2_ = GetDlgItem(hwnd_, kIdLabel2);
-    txtPwd_ = GetDlgItem(hwnd_, kIdTxtPwd);
-    btnOk_ = GetDlgItem(hwnd_, kIdBtnOk);
-    cancelBtn_ = GetDlgItem(hwnd_, kIdCancelBtn);
+    int dpi = WindowDpi(Hwnd());
+    CreateControlWindows(Hwnd(), kControls);
+    PlaceControls(Hwnd(), kControls, dpi);
+    if (!font_) font_ = CreateWindowFont(kFontPoints, dpi);
+    SetControlFonts(Hwnd(), kControls, font_.Get());
 
     // The key picture; a program built without the resource shows none.
-    if (!picture_) {
-        picture_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KEY_PICTURE),
-                                                 IMAGE_ICON, kPictureSize, kPictureSize, 0));
-    }
+    if (!picture_)
+        picture_ = IconHandle(static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KEY_PICTURE), IMAGE_ICON,
+                       kPictureSize, kPictureSize, 0)));
     // SS_REALSIZECONTROL: the picture is drawn to the control's design size.
-    if (picture_) SendMessageW(Image1_, STM_SETICON, reinterpret_cast<WPARAM>(picture_), 0);
-
-    SendMessageW(txtPwd_, EM_SETPASSWORDCHAR, L'*', 0);
-    SendMessageW(txtPwd_, EM_SETLIMITTEXT, 0, 0);  // no limit
-    SendMessageW(hwnd_, DM_SETDEFID, IDOK, 0);
+    if (picture_)
+        SendMessageW(GetDlgItem(Hwnd(), kIdImage1), STM_SETICON,
+                     reinterpret_cast<WPARAM>(picture_.Get()), 0);
+    SendMessageW(Hwnd(), DM_SETDEFID, IDOK, 0);
 
     // The client area at the design size, then centred over the owner.
-    RECT frame{0, 0, px(kClientWidthTwips), px(kClientHeightTwips)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    SIZE size = WindowSizeForClient(Hwnd(), kClientWidthTwips, kClientHeightTwips, dpi);
+    SetWindowPos(Hwnd(), nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT at = CentredOver(owner_, hwnd_);
-    SetWindowPos(hwnd_, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT at = CentredOver(owner_, Hwnd());
+    SetWindowPos(Hwnd(), nullptr, at.left, at.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void pwdFrm::Form_Load() {
     std::wstring caption = std::wstring(kHintCaption) + L" " + Hint;
-    SetWindowTextW(lblHint_, caption.c_str());
-}
-
-bool pwdFrm::CheckPassword() const {
-    return CMD5().MD5(TrimSpaces(EntryText(txtPwd_))) == Digest;
+    SetWindowTextW(GetDlgItem(Hwnd(), kIdLblHint), caption.c_str());
 }
 
 void pwdFrm::btnOk_Click() {
     bool accepted = false;
     try {
-        accepted = CheckPassword();
+        accepted = PasswordMatches(EntryText(GetDlgItem(Hwnd(), kIdTxtPwd)), Digest);
     } catch (const std::exception&) {
         // An entry that cannot be digested (no memory for it) is not accepted.
         accepted = false;
     }
     if (accepted) {
         dialogResult = 1;
-        EndDialog(hwnd_, 1);
+        EndDialog(Hwnd(), 1);
         return;
     }
-    MessageBoxW(hwnd_, kInvalidText, kInvalidTitle, kInvalidStyle);
+    HWND dialog = Hwnd();
+    MessageBoxW(dialog, kInvalidText, kInvalidTitle, kInvalidStyle);
     // Let what the box left pending be handled, then offer the entry again.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -232,23 +174,24 @@ void pwdFrm::btnOk_Click() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!IsDialogMessageW(hwnd_, &msg)) {
+        if (!IsDialogMessageW(dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
-    if (IsWindow(hwnd_)) SelectEntry();
+    if (IsWindow(dialog)) SelectEntry();
 }
 
 void pwdFrm::cancelBtn_Click() {
     dialogResult = 2;
-    EndDialog(hwnd_, 2);
+    EndDialog(Hwnd(), 2);
 }
 
 // The focus in txtPwd with its whole text selected, so that typing replaces it.
 void pwdFrm::SelectEntry() {
-    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txtPwd_), TRUE);
-    SendMessageW(txtPwd_, EM_SETSEL, 0, GetWindowTextLengthW(txtPwd_));
+    HWND entry = GetDlgItem(Hwnd(), kIdTxtPwd);
+    SendMessageW(Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(entry), TRUE);
+    SendMessageW(entry, EM_SETSEL, 0, GetWindowTextLengthW(entry));
 }
 
 }  // namespace zendrel

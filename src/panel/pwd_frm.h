@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <string>
 
+#include "handles.h"
+#include "window_base.h"
+
 namespace zendrel {
 
-class pwdFrm {
+class pwdFrm final : public WindowBase {
   public:
     // Control identifiers (btnOk and cancelBtn are the dialog's OK and Cancel,
     // which gives them Enter and Esc).
@@ -30,9 +33,6 @@ class pwdFrm {
     static constexpr int kFontPoints = 9;
 
     pwdFrm() = default;
-    ~pwdFrm();
-    pwdFrm(const pwdFrm&) = delete;
-    pwdFrm& operator=(const pwdFrm&) = delete;
 
     // The hint shown after "Hint: "; set before DisplayDialog.
     std::wstring Hint;
@@ -45,26 +45,17 @@ class pwdFrm {
     std::int32_t DisplayDialog(HWND owner);
 
   private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void CreateControls();
     void Form_Load();
     void btnOk_Click();
     void cancelBtn_Click();
-    bool CheckPassword() const;
     void SelectEntry();
 
-    HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    HWND lblHint_ = nullptr;
-    HWND Image1_ = nullptr;
-    HWND Label2_ = nullptr;
-    HWND txtPwd_ = nullptr;
-    HWND btnOk_ = nullptr;
-    HWND cancelBtn_ = nullptr;
-    HFONT font_ = nullptr;     // owned: deleted with the object
-    HICON picture_ = nullptr;  // owned: destroyed with the object
+    FontHandle font_;
+    IconHandle picture_;
     std::int32_t dialogResult = 0;
 };
 

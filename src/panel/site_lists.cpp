@@ -6,15 +6,26 @@
 #include "ansi.h"
 #include "failure_report.h"
 #include "main_frm.h"
+#include "site_rules.h"
 
 namespace zendrel {
 
+namespace {
+
+// Hands target to the shell's default action.
+void ShellOpen(const std::wstring& target) {
+    std::string file = ToAnsi(target);
+    ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
 void MainFrm::btnAdd_Click() {
     std::wstring site = txtAddSite.Text();
-    if (site.empty()) return;
-    if (!FitsAnsi(site)) {
-        // urls.txt is ANSI text: such a site would reach the add-on garbled.
-        MessageBoxW(hwnd_,
+    SiteProblem problem = CheckSite(site);
+    if (problem == SiteProblem::Empty) return;
+    if (problem == SiteProblem::NotInCodePage) {
+        MessageBoxW(Hwnd(),
                     L"This address has characters that Zendrel cannot store on this computer.\r\n"
                     L"Please type it with plain letters (an international domain name in its "
                     L"\"xn--\" form).",
@@ -48,7 +59,7 @@ void MainFrm::listApproved_DblClick() {
         txtAddSite.SetFocus();
         listApproved.RemoveItem(row);
     } catch (...) {
-        ShowFailureReport(hwnd_, L"Error occurred trying to edit site: ", L"Edit Site Error",
+        ShowFailureReport(Hwnd(), L"Error occurred trying to edit site: ", L"Edit Site Error",
                           CurrentFailure());
     }
 }
@@ -63,7 +74,7 @@ void MainFrm::btnReview_Click() {
         if (failure.Number() == kPermissionDenied)
             ShowPermissionsMessage();
         else
-            ShowFailureReport(hwnd_, L"Error occurred trying to review sites: ",
+            ShowFailureReport(Hwnd(), L"Error occurred trying to review sites: ",
                               L"Review Sites Error", failure);
     }
 }
@@ -82,13 +93,6 @@ void MainFrm::btnApprove_Click() {
 void MainFrm::btnDeny_Click() {
     int row = listRequested.ListIndex();
     if (row >= 0) listRequested.RemoveItem(row);
-}
-
-std::int32_t MainFrm::ShellOpen(const std::wstring& Target) {
-    std::string file = ToAnsi(Target);
-    HINSTANCE result =
-        ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(result));
 }
 
 }  // namespace zendrel

@@ -10,7 +10,7 @@ namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kProgramTitle[] = L"ZendrelPanel";
+constexpr const wchar_t* kProgramTitle = kProgramName;
 
 }  // namespace
 

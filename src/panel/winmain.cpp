@@ -14,8 +14,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             zendrel::Main(GetCommandLineW(), zendrel::RunningProgramFolder());
         if (window) exitCode = zendrel::RunMessageLoop(*window);
     } catch (...) {
-        zendrel::ShowFailureReport(nullptr, L"Error occurred trying to start: ", L"ZendrelPanel",
-                                   zendrel::CurrentFailure());
+        zendrel::ShowFailureReport(nullptr, L"Error occurred trying to start: ",
+                                   zendrel::kProgramName, zendrel::CurrentFailure());
         exitCode = 1;
     }
     if (SUCCEEDED(com)) CoUninitialize();

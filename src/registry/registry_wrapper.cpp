@@ -4,30 +4,12 @@
 #include <vector>
 
 #include "ansi.h"
+#include "handles.h"
 #include "registry_values.h"
 
 namespace zendrel {
 
 namespace {
-
-// Owns one open registry key and closes it on every path out of the scope,
-// a Failure thrown by a conversion included. Never copied.
-class OpenKey {
-  public:
-    OpenKey() = default;
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    ~OpenKey() {
-        if (handle_ != nullptr) RegCloseKey(handle_);
-    }
-
-    // Takes a handle that a successful call returned.
-    void Adopt(HKEY handle) { handle_ = handle; }
-    HKEY Get() const { return handle_; }
-
-  private:
-    HKEY handle_ = nullptr;
-};
 
 HKEY RootOf(std::int32_t hkey) {
     return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(hkey));
@@ -38,11 +20,8 @@ std::wstring JoinPath(const std::wstring& first, const std::wstring& second) {
 }
 
 // RegOpenKeyExA, options 0; the key is owned by key only when the call succeeded.
-LONG Open(HKEY root, const std::wstring& path, REGSAM access, OpenKey& key) {
-    HKEY handle = nullptr;
-    LONG status = RegOpenKeyExA(root, ToAnsi(path).c_str(), 0, access, &handle);
-    if (status == ERROR_SUCCESS) key.Adopt(handle);
-    return status;
+LONG Open(HKEY root, const std::wstring& path, REGSAM access, RegistryKeyHandle& key) {
+    return RegOpenKeyExA(root, ToAnsi(path).c_str(), 0, access, key.Put());
 }
 
 std::string Expand(const std::string& source) {
@@ -66,14 +45,16 @@ const AnsiConversions& Ansi() {
     return conversions;
 }
 
-// RegQueryValueExA into 1024 bytes, once more with the exact size reported
-// after ERROR_MORE_DATA. On success data holds the value's bytes.
-LONG Query(HKEY key, const std::wstring& valueName, DWORD& type, std::vector<std::uint8_t>& data) {
+// RegQueryValueExA into 1024 bytes, then with the exact size reported after
+// ERROR_MORE_DATA. `attempts` bounds the calls: a value that another program
+// keeps growing between two calls gives ERROR_MORE_DATA in the end. On
+// success data holds the value's bytes.
+LONG Query(HKEY key, const std::wstring& valueName, DWORD& type, std::vector<std::uint8_t>& data,
+           int attempts = 2) {
     std::string name = ToAnsi(valueName);
-    data.assign(1024, 0);
-    DWORD size = static_cast<DWORD>(data.size());
-    LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
+    DWORD size = 1024;
+    LONG status = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < attempts && status == ERROR_MORE_DATA; ++attempt) {
         data.assign(size, 0);
         status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
     }
@@ -82,7 +63,7 @@ LONG Query(HKEY key, const std::wstring& valueName, DWORD& type, std::vector<std
 }
 
 // Builds the data first, so that a Value that cannot be converted throws
-// before anything is written; the caller's OpenKey closes the key then.
+// before anything is written; the caller's RegistryKeyHandle closes the key then.
 bool Store(HKEY key, const std::wstring& valueName, const Variant& value, std::int32_t dtype) {
     std::optional<Bytes> data = StoredData(value, dtype, Ansi());
     if (!data) return true;  // a type that is not written
@@ -94,25 +75,21 @@ bool Store(HKEY key, const std::wstring& valueName, const Variant& value, std::i
 // The key that an enumeration lists: KeyName below hkey, or hkey itself when
 // KeyName is empty (then neither opened nor closed here). Null when it cannot
 // be opened.
-HKEY EnumeratedKey(std::int32_t hkey, const std::wstring& keyName, OpenKey& opened) {
+HKEY EnumeratedKey(std::int32_t hkey, const std::wstring& keyName, RegistryKeyHandle& opened) {
     if (keyName.empty()) return RootOf(hkey);
     if (Open(RootOf(hkey), keyName, KEY_READ, opened) != ERROR_SUCCESS) return nullptr;
     return opened.Get();
 }
 
 // RegConnectRegistryA; the connected root is owned by root on success.
-bool Connect(const std::wstring& computer, std::int32_t hkey, OpenKey& root) {
-    HKEY handle = nullptr;
-    if (RegConnectRegistryA(ToAnsi(computer).c_str(), RootOf(hkey), &handle) != ERROR_SUCCESS)
-        return false;
-    root.Adopt(handle);
-    return true;
+bool Connect(const std::wstring& computer, std::int32_t hkey, RegistryKeyHandle& root) {
+    return RegConnectRegistryA(ToAnsi(computer).c_str(), RootOf(hkey), root.Put()) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 bool RegistryWrapper::KeyExists() const {
-    OpenKey key;
+    RegistryKeyHandle key;
     return Open(RootOf(hkey), JoinPath(KeyRoot, Subkey), KEY_READ, key) == ERROR_SUCCESS;
 }
 
@@ -121,14 +98,12 @@ std::wstring RegistryWrapper::CreateKey(const std::optional<Variant>& KeyName) c
     // RegCreateKeyExA takes a non-const security attributes record; it only reads it.
     SECURITY_ATTRIBUTES security = securityAttributes_;
     char noClass[] = "";
-    HKEY handle = nullptr;
+    RegistryKeyHandle created;
     DWORD disposition = 0;
-    LONG status =
-        RegCreateKeyExA(RootOf(hkey), ToAnsi(JoinPath(KeyRoot, name)).c_str(), 0, noClass,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security, &handle, &disposition);
-    if (status != ERROR_SUCCESS) return L"";
-    RegCloseKey(handle);
-    return L"0";
+    LONG status = RegCreateKeyExA(RootOf(hkey), ToAnsi(JoinPath(KeyRoot, name)).c_str(), 0, noClass,
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security, created.Put(),
+                                  &disposition);
+    return status == ERROR_SUCCESS ? L"0" : L"";
 }
 
 std::int32_t RegistryWrapper::DeleteKey(const std::wstring& KeyName) const {
@@ -136,7 +111,7 @@ std::int32_t RegistryWrapper::DeleteKey(const std::wstring& KeyName) const {
 }
 
 std::int32_t RegistryWrapper::DeleteValue(const std::wstring& ValueName) const {
-    OpenKey key;
+    RegistryKeyHandle key;
     LONG status = Open(RootOf(hkey), JoinPath(KeyRoot, Subkey), KEY_ALL_ACCESS, key);
     if (status != ERROR_SUCCESS) return status;
     return RegDeleteValueA(key.Get(), ToAnsi(ValueName).c_str());
@@ -145,7 +120,7 @@ std::int32_t RegistryWrapper::DeleteValue(const std::wstring& ValueName) const {
 Collection<std::wstring> RegistryWrapper::EnumRegistryKeys(std::int32_t hkey,
                                                            const std::wstring& KeyName) const {
     Collection<std::wstring> keys;
-    OpenKey opened;
+    RegistryKeyHandle opened;
     HKEY key = EnumeratedKey(hkey, KeyName, opened);
     if (key == nullptr) return keys;
     for (DWORD index = 0;; ++index) {
@@ -168,7 +143,7 @@ Collection<std::wstring> RegistryWrapper::EnumRegistryKeys(std::int32_t hkey,
 Collection<std::array<Variant, 2>> RegistryWrapper::EnumRegistryValues(
     std::int32_t hkey, const std::wstring& KeyName) const {
     Collection<std::array<Variant, 2>> values;
-    OpenKey opened;
+    RegistryKeyHandle opened;
     HKEY key = EnumeratedKey(hkey, KeyName, opened);
     if (key == nullptr) return values;
     for (DWORD index = 0;; ++index) {
@@ -200,7 +175,7 @@ Collection<std::array<Variant, 2>> RegistryWrapper::EnumRegistryValues(
 
 Variant RegistryWrapper::GetRegistryValue(const std::wstring& ValueName,
                                           const Variant& DefaultValue) const {
-    OpenKey key;
+    RegistryKeyHandle key;
     if (Open(RootOf(hkey), JoinPath(KeyRoot, Subkey), KEY_READ, key) != ERROR_SUCCESS)
         return DefaultValue;
     DWORD type = 0;
@@ -209,9 +184,33 @@ Variant RegistryWrapper::GetRegistryValue(const std::wstring& ValueName,
     return QueriedValue(type, data, Ansi()).value_or(DefaultValue);
 }
 
+RegistryRead RegistryWrapper::ReadRegistryValue(const std::wstring& ValueName) const {
+    // A value that the add-on appends to may grow between the size query and
+    // the read: a few more tries before it counts as unreadable.
+    constexpr int kAttempts = 5;
+    RegistryRead read;
+    RegistryKeyHandle key;
+    LONG status = Open(RootOf(hkey), JoinPath(KeyRoot, Subkey), KEY_READ, key);
+    if (status == ERROR_SUCCESS) {
+        DWORD type = 0;
+        std::vector<std::uint8_t> data;
+        status = Query(key.Get(), ValueName, type, data, kAttempts);
+        if (status == ERROR_SUCCESS) {
+            read.status = RegistryRead::Status::Present;
+            read.type = type;
+            read.value = QueriedValue(type, data, Ansi()).value_or(Variant());
+            return read;
+        }
+    }
+    read.status = status == ERROR_FILE_NOT_FOUND ? RegistryRead::Status::Absent
+                                                 : RegistryRead::Status::Unreadable;
+    read.error = status;
+    return read;
+}
+
 bool RegistryWrapper::SetRegistryValue(const std::wstring& ValueName, const Variant& Value,
                                        std::int32_t DType) const {
-    OpenKey key;
+    RegistryKeyHandle key;
     if (Open(RootOf(hkey), JoinPath(KeyRoot, Subkey), KEY_WRITE, key) != ERROR_SUCCESS)
         return false;
     return Store(key.Get(), ValueName, Value, DType);
@@ -222,9 +221,9 @@ Variant RegistryWrapper::ReadRemoteRegistryValue(const std::wstring& sRemoteComp
                                                  const std::optional<std::wstring>& KeyPath) const {
     std::wstring path = KeyPath ? *KeyPath : JoinPath(KeyRoot, Subkey);
     // Declared first, so closed after the key opened below it.
-    OpenKey root;
+    RegistryKeyHandle root;
     if (!Connect(sRemoteComputer, hkey, root)) return Variant(L"Error!");
-    OpenKey key;
+    RegistryKeyHandle key;
     if (Open(root.Get(), path, KEY_ALL_ACCESS, key) != ERROR_SUCCESS) return Variant();
     DWORD type = 0;
     std::vector<std::uint8_t> data;
@@ -237,9 +236,9 @@ bool RegistryWrapper::WriteRemoteRegistryValue(const std::wstring& sRemoteComput
                                                const Variant& Value, std::int32_t DType,
                                                const std::optional<std::wstring>& KeyPath) const {
     std::wstring path = KeyPath ? *KeyPath : JoinPath(KeyRoot, Subkey);
-    OpenKey root;
+    RegistryKeyHandle root;
     if (!Connect(sRemoteComputer, hkey, root)) return false;
-    OpenKey key;
+    RegistryKeyHandle key;
     if (Open(root.Get(), path, KEY_ALL_ACCESS, key) != ERROR_SUCCESS) return false;
     return Store(key.Get(), ValueName, Value, DType);
 }

@@ -20,6 +20,20 @@ namespace zendrel {
 constexpr std::int32_t kHkeyCurrentUser = static_cast<std::int32_t>(0x80000001u);
 constexpr std::int32_t kHkeyLocalMachine = static_cast<std::int32_t>(0x80000002u);
 
+// What ReadRegistryValue found.
+struct RegistryRead {
+    enum class Status {
+        Present,     // read: type and value are set
+        Absent,      // the key or the value does not exist
+        Unreadable,  // it may exist, but could not be read: error says why
+    };
+    Status status = Status::Absent;
+    std::uint32_t type = 0;  // REG_SZ, REG_DWORD ... when Present
+    // As GetRegistryValue gives it, with Empty for its default.
+    Variant value;
+    std::int32_t error = 0;  // the Windows error code when Unreadable
+};
+
 class RegistryWrapper {
   public:
     // Plain stored values; the key worked on is KeyRoot + "\" + Subkey below hkey.
@@ -41,6 +55,10 @@ class RegistryWrapper {
 
     Variant GetRegistryValue(const std::wstring& ValueName,
                              const Variant& DefaultValue = Variant()) const;
+    // GetRegistryValue that tells a value that is absent from one that exists
+    // but could not be read (access refused, or grown by another program
+    // between two reads more often than it retries).
+    RegistryRead ReadRegistryValue(const std::wstring& ValueName) const;
     bool SetRegistryValue(const std::wstring& ValueName, const Variant& Value,
                           std::int32_t DType) const;
 

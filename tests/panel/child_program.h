@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "message_boxes.h"
+#include "main_layout.h"
 #include "settings_fixture.h"
 #include "window_driver.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ansi.h"
-#include "settings_fixture.h"
+#include "panel_fixture.h"
 #include "twips.h"
 #include "window_driver.h"
 
@@ -94,7 +94,7 @@ class LogFileHandler {
     std::wstring record_;
 };
 
-class LinksTest : public SettingsFixture {
+class LinksTest : public PanelFixture {
   protected:
     void SetUp() override {
         SettingsFixture::SetUp();
@@ -135,10 +135,19 @@ class LinksTest : public SettingsFixture {
         Pump(*window_);
     }
 
-    // How a link is drawn now: its text colour, and whether it is underlined.
+    // How a link is drawn now: the text colour the window gives it when it
+    // paints, and whether its font is underlined.
     std::pair<COLORREF, bool> Look(int id) const {
-        const MainFrm::LinkLook& look = window_->GetLinkLook(id);
-        return {look.color, look.underline};
+        HWND link = window_->Control(id);
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageW(window_->Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(link));
+        COLORREF color = GetTextColor(dc);
+        DeleteDC(dc);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        return {color, font.lfUnderline != 0};
     }
 
     MessageBoxAnswerer boxes_;

@@ -8,7 +8,7 @@
 
 #include "main_frm.h"
 #include "resource.h"
-#include "settings_fixture.h"
+#include "panel_fixture.h"
 #include "window_driver.h"
 
 namespace zendrel::test {
@@ -63,7 +63,7 @@ int Px(int twips, int dpi) {
     return (twips * dpi + 720) / 1440;
 }
 
-class MainFrmTest : public SettingsFixture {};
+class MainFrmTest : public PanelFixture {};
 
 void ExpectLayout(MainFrm& window, int dpi) {
     EXPECT_EQ(window.Dpi(), dpi);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings_fixture.h"
+#include "panel_fixture.h"
 #include "window_driver.h"
 
 namespace zendrel::test {
@@ -13,7 +13,7 @@ namespace {
 using Rows = std::vector<std::wstring>;
 using namespace std::string_literals;
 
-class SiteListsTest : public SettingsFixture {
+class SiteListsTest : public PanelFixture {
   protected:
     void SetUp() override {
         SettingsFixture::SetUp();
@@ -24,9 +24,9 @@ class SiteListsTest : public SettingsFixture {
         ASSERT_TRUE(boxes_.Seen().empty());
     }
 
-    Rows Approved() const { return ListRows(window_->listApproved.Hwnd()); }
-    Rows Requested() const { return ListRows(window_->listRequested.Hwnd()); }
-    HWND AddSite() const { return window_->txtAddSite.Hwnd(); }
+    Rows Approved() const { return ListRows(ListApproved(*window_).Hwnd()); }
+    Rows Requested() const { return ListRows(ListRequested(*window_).Hwnd()); }
+    HWND AddSite() const { return TxtAddSite(*window_).Hwnd(); }
     void Press(int id) { Click(window_->Control(id)); }
 
     MessageBoxAnswerer boxes_;
@@ -35,16 +35,16 @@ class SiteListsTest : public SettingsFixture {
 
 TEST_F(SiteListsTest, AddAppendsTheTextAsTypedAndClearsTheSelections) {
     TypeChars(AddSite(), L"  Spaced.EXAMPLE ");
-    SelectRow(window_->listApproved.Hwnd(), 1);
-    SelectRow(window_->listRequested.Hwnd(), 0);
+    SelectRow(ListApproved(*window_).Hwnd(), 1);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
     SetFocus(window_->Control(kIdBtnAdd));
     Press(kIdBtnAdd);
     EXPECT_EQ(Approved(),
               (Rows{L"first.example", L"second.example", L"third.example", L"  Spaced.EXAMPLE "}));
     EXPECT_EQ(TextOf(AddSite()), L"");
     EXPECT_EQ(GetFocus(), AddSite());
-    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
-    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), -1);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), -1);
     // The same text twice gives two rows.
     TypeChars(AddSite(), L"  Spaced.EXAMPLE ");
     Press(kIdBtnAdd);
@@ -61,20 +61,20 @@ TEST_F(SiteListsTest, ASiteTheCodePageCannotHoldIsRefusedAndKeptInTheBox) {
     EXPECT_EQ(boxes_.Seen()[0].title, L"Add Site");
     EXPECT_EQ(boxes_.Seen()[0].icon, 48);
     EXPECT_EQ(TextOf(AddSite()), L"\u043f\u0440\u0438\u043c\u0435\u0440.example");
-    EXPECT_EQ(window_->txtAddSite.SelLength(), 14);
+    EXPECT_EQ(TxtAddSite(*window_).SelLength(), 14);
     // Letters the code page has are added as typed.
-    window_->txtAddSite.SetText(L"caf\u00e9.example");
+    TxtAddSite(*window_).SetText(L"caf\u00e9.example");
     Press(kIdBtnAdd);
     EXPECT_EQ(Approved().back(), L"caf\u00e9.example");
 }
 
 TEST_F(SiteListsTest, AddWithAnEmptyBoxChangesNothing) {
-    SelectRow(window_->listApproved.Hwnd(), 2);
-    SelectRow(window_->listRequested.Hwnd(), 1);
+    SelectRow(ListApproved(*window_).Hwnd(), 2);
+    SelectRow(ListRequested(*window_).Hwnd(), 1);
     Press(kIdBtnAdd);
     EXPECT_EQ(Approved().size(), 3u);
-    EXPECT_EQ(window_->listApproved.ListIndex(), 2);
-    EXPECT_EQ(window_->listRequested.ListIndex(), 1);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), 2);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), 1);
     // The focus stays on the button the click gave it to.
     EXPECT_EQ(GetFocus(), window_->Control(kIdBtnAdd));
     // A blank is a text: it is added.
@@ -85,16 +85,16 @@ TEST_F(SiteListsTest, AddWithAnEmptyBoxChangesNothing) {
 
 TEST_F(SiteListsTest, EnterTypedInTheBoxAddsLikeTheButton) {
     TypeChars(AddSite(), L"typed.example");
-    SelectRow(window_->listRequested.Hwnd(), 2);
+    SelectRow(ListRequested(*window_).Hwnd(), 2);
     TypeChars(AddSite(), L"\r");
     EXPECT_EQ(Approved().back(), L"typed.example");
     EXPECT_EQ(TextOf(AddSite()), L"");
-    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), -1);
     // Other keys are typed into the box and add nothing.
     TypeChars(AddSite(), L"\tx\n");
     EXPECT_EQ(Approved().size(), 4u);
     // Enter in an empty box adds nothing.
-    window_->txtAddSite.SetText(L"");
+    TxtAddSite(*window_).SetText(L"");
     TypeChars(AddSite(), L"\r");
     EXPECT_EQ(Approved().size(), 4u);
 }
@@ -102,10 +102,10 @@ TEST_F(SiteListsTest, EnterTypedInTheBoxAddsLikeTheButton) {
 TEST_F(SiteListsTest, RemoveTakesTheSelectedRowOnly) {
     Press(kIdBtnRemove);
     EXPECT_EQ(Approved().size(), 3u);
-    SelectRow(window_->listApproved.Hwnd(), 1);
+    SelectRow(ListApproved(*window_).Hwnd(), 1);
     Press(kIdBtnRemove);
     EXPECT_EQ(Approved(), (Rows{L"first.example", L"third.example"}));
-    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), -1);
     Press(kIdBtnRemove);
     EXPECT_EQ(Approved().size(), 2u);
     EXPECT_TRUE(boxes_.Seen().empty());
@@ -113,16 +113,11 @@ TEST_F(SiteListsTest, RemoveTakesTheSelectedRowOnly) {
 
 TEST_F(SiteListsTest, DoubleClickMovesTheRowIntoTheBoxForEditing) {
     TypeChars(AddSite(), L"lost.example");
-    DoubleClickRow(window_->listApproved.Hwnd(), 1);
+    DoubleClickRow(ListApproved(*window_).Hwnd(), 1);
     EXPECT_EQ(TextOf(AddSite()), L"second.example");
     EXPECT_EQ(GetFocus(), AddSite());
     EXPECT_EQ(Approved(), (Rows{L"first.example", L"third.example"}));
     EXPECT_TRUE(boxes_.Seen().empty());
-
-    // Saving before adding it again leaves it out.
-    window_->BeginSave();
-    window_->SaveApprovedSites();
-    EXPECT_EQ(ReadUrls(), "first.example\r\nthird.example\r\n");
 
     // Edited and added back, it goes to the end.
     SendMessageW(AddSite(), WM_KEYDOWN, VK_END, 0);
@@ -132,24 +127,24 @@ TEST_F(SiteListsTest, DoubleClickMovesTheRowIntoTheBoxForEditing) {
 }
 
 TEST_F(SiteListsTest, DoubleClickWithoutASelectedRowDoesNothing) {
-    window_->txtAddSite.SetText(L"typed.example");
+    TxtAddSite(*window_).SetText(L"typed.example");
     SendMessageW(window_->Hwnd(), WM_COMMAND, MAKEWPARAM(kIdListApproved, LBN_DBLCLK),
-                 reinterpret_cast<LPARAM>(window_->listApproved.Hwnd()));
+                 reinterpret_cast<LPARAM>(ListApproved(*window_).Hwnd()));
     EXPECT_EQ(TextOf(AddSite()), L"typed.example");
     EXPECT_EQ(Approved().size(), 3u);
 }
 
 TEST_F(SiteListsTest, ApproveMovesTheRequestIntoTheBoxOnly) {
     TypeChars(AddSite(), L"lost.example");
-    SelectRow(window_->listApproved.Hwnd(), 0);
-    SelectRow(window_->listRequested.Hwnd(), 1);
+    SelectRow(ListApproved(*window_).Hwnd(), 0);
+    SelectRow(ListRequested(*window_).Hwnd(), 1);
     Press(kIdBtnApprove);
     EXPECT_EQ(TextOf(AddSite()), L"http://full.example");
     EXPECT_EQ(GetFocus(), AddSite());
     EXPECT_EQ(Requested(), (Rows{L"asked.example", L"other.example", L""}));
-    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), -1);
     EXPECT_EQ(Approved().size(), 3u);
-    EXPECT_EQ(window_->listApproved.ListIndex(), -1);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), -1);
     // It is approved when the user adds it.
     Press(kIdBtnAdd);
     EXPECT_EQ(Approved().back(), L"http://full.example");
@@ -160,18 +155,18 @@ TEST_F(SiteListsTest, DenyRemovesTheSelectedRequestOnly) {
     Press(kIdBtnApprove);
     EXPECT_EQ(Requested().size(), 4u);
     EXPECT_EQ(TextOf(AddSite()), L"");
-    SelectRow(window_->listRequested.Hwnd(), 0);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
     Press(kIdBtnDeny);
     EXPECT_EQ(Requested(), (Rows{L"http://full.example", L"other.example", L""}));
-    EXPECT_EQ(window_->listRequested.ListIndex(), -1);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), -1);
     // The stored requests change only when the settings are saved.
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes,
               "asked.example\0http://full.example\0other.example\0\0"s);
-    window_->BeginSave();
-    window_->SaveRequestedSites();
+    boxes_.Then(IDYES);
+    Press(kIdBtnClose);
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes,
               "http://full.example\0other.example\0"s);
-    EXPECT_TRUE(boxes_.Seen().empty());
+    EXPECT_EQ(boxes_.Seen().size(), 1u);
 }
 
 // The shell opens http addresses with the recorder while the object lives.
@@ -245,17 +240,17 @@ class HttpHandler {
 TEST_F(SiteListsTest, ReviewOpensTheRowWithHttpInFront) {
     HttpHandler handler;
     Press(kIdBtnReview);  // nothing selected: nothing opened
-    SelectRow(window_->listRequested.Hwnd(), 0);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
     Press(kIdBtnReview);
     EXPECT_EQ(handler.WaitForOpened(1), Rows{L"http://asked.example"});
     // The prefix goes in front whatever the row holds.
-    SelectRow(window_->listRequested.Hwnd(), 1);
+    SelectRow(ListRequested(*window_).Hwnd(), 1);
     Press(kIdBtnReview);
     EXPECT_EQ(handler.WaitForOpened(2),
               (Rows{L"http://asked.example", L"http://http://full.example"}));
     // The list stays as it was.
     EXPECT_EQ(Requested().size(), 4u);
-    EXPECT_EQ(window_->listRequested.ListIndex(), 1);
+    EXPECT_EQ(ListRequested(*window_).ListIndex(), 1);
     EXPECT_TRUE(boxes_.Seen().empty());
 }
 

@@ -1,20 +1,18 @@
-// The common ground of the settings-window tests: the real settings key of the
-// test prefix, reset before each test (the machine key present and empty, as
-// the installer leaves it; the user key absent), and a program folder of the
-// test's own with an empty urls.txt. Stored values are read and written here
-// straight through advapi32, not through the code under test.
+// The common ground of the store and settings-window tests: the real settings
+// key of the test prefix, reset before each test (the machine key present and
+// empty, as the installer leaves it; the user key absent), and a program
+// folder of the test's own with an empty urls.txt. Stored values are read and
+// written here straight through advapi32, not through the code under test.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "main_frm.h"
 #include "message_boxes.h"
 #include "scratch_key.h"
 
@@ -44,13 +42,6 @@ class SettingsFixture : public ::testing::Test {
     static StoredValue GetValue(HKEY root, const char* name);
     static bool KeyExists(HKEY root);
     static void CreateUserKey();
-
-    // A main window on the test's folder at the given DPI, shown: Form_Load
-    // has run (a MessageBoxAnswerer made before answers its boxes).
-    std::unique_ptr<MainFrm> OpenWindow(int dpi = 96);
-
-    // Lets the window handle what is pending, through its dialog manager.
-    void Pump(MainFrm& window);
 
     std::optional<ScratchKey> machineKey_;
 

@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include "window_driver.h"
-
 namespace zendrel::test {
 
 namespace {
@@ -134,17 +132,6 @@ void SettingsFixture::CreateUserKey() {
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-}
-
-std::unique_ptr<MainFrm> SettingsFixture::OpenWindow(int dpi) {
-    auto window = std::make_unique<MainFrm>(folder_, dpi);
-    window->Show();
-    Pump(*window);
-    return window;
-}
-
-void SettingsFixture::Pump(MainFrm& window) {
-    PumpMessages([&window](MSG& msg) { return window.PreTranslateMessage(msg); });
 }
 
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number) {

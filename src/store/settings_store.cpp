@@ -1,0 +1,171 @@
+#include "settings_store.h"
+
+#include <windows.h>
+
+#include "registry_wrapper.h"
+#include "site_text.h"
+#include "urls_file.h"
+
+namespace zendrel {
+
+namespace {
+
+constexpr const wchar_t* kSource = kProgramName;
+constexpr std::int32_t kRegSzType = REG_SZ;
+constexpr std::int32_t kRegDwordType = REG_DWORD;
+constexpr std::int32_t kRegMultiSzType = REG_MULTI_SZ;
+
+RegistryWrapper SettingsKey(std::int32_t root) {
+    RegistryWrapper key;
+    key.hkey = root;
+    key.KeyRoot = L"Software";
+    key.Subkey = L"Orvantix\\Zendrel";
+    return key;
+}
+
+RegistryWrapper MachineKey() {
+    return SettingsKey(kHkeyLocalMachine);
+}
+
+RegistryWrapper UserKey() {
+    return SettingsKey(kHkeyCurrentUser);
+}
+
+// A stored value as GetRegistryValue gives it (Empty when absent); one that
+// exists but cannot be read is a failure, never the default.
+Variant ReadValue(const RegistryWrapper& key, const wchar_t* name) {
+    RegistryRead read = key.ReadRegistryValue(name);
+    if (read.status == RegistryRead::Status::Unreadable)
+        throw FailureFromWin32(static_cast<DWORD>(read.error), kSource);
+    return read.value;
+}
+
+bool SwitchOn(const Variant& stored) {
+    return stored.ToInt16() == 1;
+}
+
+// A registry write: refused when SetRegistryValue reports failure.
+Outcome Write(const RegistryWrapper& key, const wchar_t* name, const Variant& value,
+              std::int32_t type) {
+    return key.SetRegistryValue(name, value, type) ? Outcome::Done() : Outcome::Refused();
+}
+
+// Runs one save, turning what it throws into its outcome.
+template <typename Save>
+Outcome Guarded(Save&& save) {
+    try {
+        return save();
+    } catch (...) {
+        return Outcome::From(CurrentFailure(kSource));
+    }
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::wstring programFolder)
+    : programFolder_(std::move(programFolder)) {}
+
+std::wstring SettingsStore::UrlsPath() const {
+    return programFolder_ + L"\\urls.txt";
+}
+
+PasswordSetting SettingsStore::LoadPassword() const {
+    RegistryWrapper key = MachineKey();
+    if (!key.KeyExists()) key.CreateKey();
+    if (!key.KeyExists())
+        throw Failure(kPermissionDenied, L"Permission denied: the settings key cannot be read",
+                      kSource);
+    return {ReadValue(key, L"config").ToText(), ReadValue(key, L"hint").ToText()};
+}
+
+LoadResult SettingsStore::Load() const {
+    LoadResult result;
+    Settings& s = result.settings;
+    try {
+        s.approvedSites = LoadApprovedSites();
+        s.requestedSites = LoadRequestedSites();
+        s.activityLogging = LoadActivityLogging();
+        s.mode = LoadMode();
+    } catch (...) {
+        result.failure = CurrentFailure(kSource);
+    }
+    return result;
+}
+
+std::vector<std::wstring> SettingsStore::LoadApprovedSites() const {
+    return LoadUrlsFile(UrlsPath());
+}
+
+std::vector<std::wstring> SettingsStore::LoadRequestedSites() const {
+    return SplitRequests(ReadValue(MachineKey(), L"requests").ToText());
+}
+
+bool SettingsStore::LoadActivityLogging() const {
+    return SwitchOn(ReadValue(MachineKey(), L"activitylogging"));
+}
+
+bool SettingsStore::LoadMode() const {
+    RegistryWrapper key = UserKey();
+    if (!key.KeyExists()) {
+        // A user who never had the key starts with the filter off.
+        key.CreateKey();
+        key.SetRegistryValue(L"mode", Variant(std::int32_t{0}), kRegDwordType);
+    }
+    return SwitchOn(ReadValue(key, L"mode"));
+}
+
+Outcome SettingsStore::Save(Setting which, const Settings& s) const {
+    switch (which) {
+        case Setting::ApprovedSites:
+            return s.approvedSites ? SaveApprovedSites(*s.approvedSites) : Outcome::Skipped();
+        case Setting::RequestedSites:
+            return s.requestedSites ? SaveRequestedSites(*s.requestedSites) : Outcome::Skipped();
+        case Setting::ActivityLogging:
+            return s.activityLogging ? SaveActivityLogging(*s.activityLogging) : Outcome::Skipped();
+        case Setting::Mode:
+            return s.mode ? SaveMode(*s.mode) : Outcome::Skipped();
+        case Setting::Password:
+            return s.password ? SavePassword(*s.password) : Outcome::Skipped();
+    }
+    return Outcome::Skipped();
+}
+
+Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites) const {
+    return Guarded([&] {
+        SaveUrlsFile(UrlsPath(), sites);
+        return Outcome::Done();
+    });
+}
+
+Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& entries) const {
+    return Guarded([&] {
+        return Write(MachineKey(), L"requests", Variant(JoinRequests(entries)), kRegMultiSzType);
+    });
+}
+
+Outcome SettingsStore::SaveActivityLogging(bool on) const {
+    return Guarded([&] {
+        return Write(MachineKey(), L"activitylogging", Variant(std::int32_t{on}), kRegDwordType);
+    });
+}
+
+Outcome SettingsStore::SaveMode(bool on) const {
+    return Guarded(
+        [&] { return Write(UserKey(), L"mode", Variant(std::int32_t{on}), kRegDwordType); });
+}
+
+Outcome SettingsStore::SavePassword(const PasswordSetting& password) const {
+    return Guarded([&] {
+        RegistryWrapper key = MachineKey();
+        if (!key.KeyExists()) key.CreateKey();
+        Outcome config = Write(key, L"config", Variant(password.digest), kRegSzType);
+        if (config.kind != Outcome::Kind::Done) return config;
+        return Write(key, L"hint", Variant(password.hint), kRegSzType);
+    });
+}
+
+std::wstring SettingsStore::ActivityLogLocation() const {
+    return MachineKey().GetRegistryValue(L"activitylogloc").ToText();
+}
+
+}  // namespace zendrel

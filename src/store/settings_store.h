@@ -1,0 +1,67 @@
+// The store: loads and saves every setting of Zendrel. Windows only, and no
+// window code: it shows nothing and returns what happened as a value.
+//
+// Settings key Software\Orvantix\Zendrel:
+//   HKLM "requests"         REG_MULTI_SZ  requested sites (the add-on appends to it)
+//   HKLM "activitylogging"  REG_DWORD     1 = activity logging on
+//   HKLM "config"           REG_SZ        digest text of the password; empty: none
+//   HKLM "hint"             REG_SZ        the password's hint
+//   HKLM "activitylogloc"   text          the activity log's path (the add-on writes it)
+//   HKCU "mode"             REG_DWORD     1 = the filter is on for this user
+// urls.txt in the program's folder: one approved site per line, ANSI, CR LF;
+// the add-on reads it. Every registry operation opens the key afresh.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings.h"
+
+namespace zendrel {
+
+class RegistryWrapper;
+
+class SettingsStore {
+  public:
+    // programFolder: the folder of urls.txt, without a trailing separator.
+    explicit SettingsStore(std::wstring programFolder);
+
+    const std::wstring& ProgramFolder() const { return programFolder_; }
+    std::wstring UrlsPath() const;
+
+    // The stored digest and hint. Creates the machine key when it is missing.
+    // Throws Failure 70 when the key can be neither read nor created: a
+    // password may be stored there, so the caller must not open the settings.
+    PasswordSetting LoadPassword() const;
+
+    // The approved sites, requested sites, activity logging and mode, in that
+    // order, stopping at the first failure. Loading "mode" creates the user's
+    // key with "mode" 0 when the key is missing.
+    LoadResult Load() const;
+
+    // Each loader throws Failure. A stored switch is on only for exactly 1;
+    // a value that is no number, or outside 16 bits, is a failure (13 or 6).
+    std::vector<std::wstring> LoadApprovedSites() const;
+    std::vector<std::wstring> LoadRequestedSites() const;
+    bool LoadActivityLogging() const;
+    bool LoadMode() const;
+
+    // Writes one setting of `settings`, Skipped when it is absent there.
+    Outcome Save(Setting which, const Settings& settings) const;
+
+    Outcome SaveApprovedSites(const std::vector<std::wstring>& sites) const;
+    // Writes the requested entries given: the non-empty ones, in order.
+    Outcome SaveRequestedSites(const std::vector<std::wstring>& entries) const;
+    Outcome SaveActivityLogging(bool on) const;
+    Outcome SaveMode(bool on) const;
+    // Writes "config", then "hint"; a refused "config" leaves "hint" as it was.
+    Outcome SavePassword(const PasswordSetting& password) const;
+
+    // The activity log's path as the add-on recorded it; empty: no log yet.
+    std::wstring ActivityLogLocation() const;
+
+  private:
+    std::wstring programFolder_;
+};
+
+}  // namespace zendrel

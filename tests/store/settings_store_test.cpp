@@ -1,0 +1,205 @@
+// The store against the real registry of the test prefix and a real
+// urls.txt, without any window: what each loader gives, what each saver
+// writes byte for byte, and what it says when Windows refuses.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "settings_fixture.h"
+#include "settings_store.h"
+
+namespace zendrel::test {
+namespace {
+
+using Rows = std::vector<std::wstring>;
+using namespace std::string_literals;
+
+std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), 4);
+}
+
+class StoreTest : public SettingsFixture {
+  protected:
+    SettingsStore Store() const { return SettingsStore(Folder()); }
+};
+
+TEST_F(StoreTest, ApprovedSitesLoadLineByLineAndSaveBackExactly) {
+    // Empty and one-letter lines are dropped; blanks, duplicates and letter
+    // case are kept; the last line needs no line end; lone LFs end lines too.
+    WriteUrls("www.example.com\r\n\r\nx\n  spaced.example  \r\nDup.Example\r\nDup.Example\r\nab");
+    Rows sites = Store().LoadApprovedSites();
+    EXPECT_EQ(sites, (Rows{L"www.example.com", L"  spaced.example  ", L"Dup.Example",
+                           L"Dup.Example", L"ab"}));
+    sites.push_back(L"na\u00EFve.example");  // ANSI text: code page 1252 here
+    EXPECT_EQ(Store().SaveApprovedSites(sites).kind, Outcome::Kind::Done);
+    EXPECT_EQ(ReadUrls(),
+              "www.example.com\r\n  spaced.example  \r\nDup.Example\r\nDup.Example\r\nab\r\n"
+              "na\xEFve.example\r\n");
+    EXPECT_EQ(Store().SaveApprovedSites({}).kind, Outcome::Kind::Done);
+    EXPECT_EQ(ReadUrls(), "");
+}
+
+TEST_F(StoreTest, AMissingOrHeldUrlsFileIsAFailureOrARefusal) {
+    WriteUrls("kept.example\r\n");
+    HANDLE held =
+        CreateFileW(UrlsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Store().SaveApprovedSites({L"new.example"}).kind, Outcome::Kind::Refused);
+    CloseHandle(held);
+    EXPECT_EQ(ReadUrls(), "kept.example\r\n");
+
+    DeleteUrls();
+    Outcome missing = Store().SaveApprovedSites({L"new.example"});
+    ASSERT_EQ(missing.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(missing.failure->Number(), 53);
+    EXPECT_EQ(ReadUrls(), "<missing>");  // never created
+}
+
+TEST_F(StoreTest, RequestsSplitAtEveryNulAndOnlyNonEmptyEntriesAreWritten) {
+    EXPECT_EQ(Store().LoadRequestedSites(), Rows{});
+    // As the add-on writes it: every string ended by a NUL, one more at the end.
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "x.example\0\0y.example\0\0"s);
+    EXPECT_EQ(Store().LoadRequestedSites(), (Rows{L"x.example", L"", L"y.example", L""}));
+    EXPECT_EQ(Store().SaveRequestedSites({L"x.example", L"", L"z.example"}).kind,
+              Outcome::Kind::Done);
+    StoredValue stored = GetValue(HKEY_LOCAL_MACHINE, "requests");
+    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(stored.bytes, "x.example\0z.example\0"s);
+    Store().SaveRequestedSites({});
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "\0"s);
+}
+
+TEST_F(StoreTest, ASwitchIsOnOnlyForOneAndIsWrittenAsADword) {
+    struct Case {
+        DWORD type;
+        std::string bytes;
+        bool on;
+    };
+    for (const Case& c : {Case{REG_DWORD, Dword(1), true}, Case{REG_DWORD, Dword(2), false},
+                          Case{REG_DWORD, Dword(0), false}, Case{REG_SZ, "1\0"s, true}}) {
+        SetValue(HKEY_LOCAL_MACHINE, "activitylogging", c.type, c.bytes);
+        EXPECT_EQ(Store().LoadActivityLogging(), c.on) << c.bytes;
+    }
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, "mode").exists);
+    EXPECT_EQ(Store().SaveActivityLogging(true).kind, Outcome::Kind::Done);
+    StoredValue saved = GetValue(HKEY_LOCAL_MACHINE, "activitylogging");
+    EXPECT_EQ(saved.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(saved.bytes, Dword(1));
+}
+
+TEST_F(StoreTest, ASwitchThatIsNoSmallNumberIsAFailedLoad) {
+    struct Case {
+        DWORD type;
+        std::string bytes;
+        int number;
+    };
+    for (const Case& c : {Case{REG_SZ, "on\0"s, 13}, Case{REG_DWORD, Dword(40000), 6}}) {
+        SetValue(HKEY_LOCAL_MACHINE, "activitylogging", c.type, c.bytes);
+        try {
+            Store().LoadActivityLogging();
+            ADD_FAILURE() << "loaded " << c.bytes;
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), c.number);
+        }
+    }
+}
+
+TEST_F(StoreTest, AUserWithoutTheKeyGetsItWithModeOffAndAKeyWithoutModeIsLeftAlone) {
+    EXPECT_FALSE(Store().LoadMode());
+    StoredValue mode = GetValue(HKEY_CURRENT_USER, "mode");
+    EXPECT_EQ(mode.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(mode.bytes, Dword(0));
+
+    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsPath);
+    CreateUserKey();
+    EXPECT_FALSE(Store().LoadMode());
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, "mode").exists);
+}
+
+TEST_F(StoreTest, LoadStopsAtTheFirstFailureAndLeavesTheRestAbsent) {
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "asked.example\0\0"s);
+    SetValue(HKEY_LOCAL_MACHINE, "activitylogging", REG_SZ, "on\0"s);
+    LoadResult result = Store().Load();
+    ASSERT_TRUE(result.failure);
+    EXPECT_EQ(result.failure->Number(), 13);
+    EXPECT_EQ(result.settings.approvedSites, Rows{});
+    EXPECT_EQ(result.settings.requestedSites, (Rows{L"asked.example", L""}));
+    EXPECT_FALSE(result.settings.activityLogging);
+    EXPECT_FALSE(result.settings.mode);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER));  // the mode loader never ran
+
+    DeleteUrls();
+    result = Store().Load();
+    EXPECT_EQ(result.failure->Number(), 53);
+    EXPECT_FALSE(result.settings.approvedSites);
+    EXPECT_FALSE(result.settings.requestedSites);
+}
+
+TEST_F(StoreTest, AbsentSettingsAreNeverWritten) {
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "asked.example\0\0"s);
+    SetDword(HKEY_LOCAL_MACHINE, "activitylogging", 1);
+    WriteUrls("kept.example\r\n");
+    Settings nothing;
+    for (Setting setting : kSaveOrder)
+        EXPECT_EQ(Store().Save(setting, nothing).kind, Outcome::Kind::Skipped);
+    EXPECT_EQ(ReadUrls(), "kept.example\r\n");
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "asked.example\0\0"s);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").bytes, Dword(1));
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "config").exists);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER));
+}
+
+TEST_F(StoreTest, AnUnreadableValueIsAFailedLoadNeverTheDefault) {
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "asked.example\0\0"s);
+    machineKey_->Deny(KEY_QUERY_VALUE);
+    EXPECT_THROW(Store().LoadRequestedSites(), Failure);
+    machineKey_->Restore();
+}
+
+TEST_F(StoreTest, ThePasswordIsWrittenConfigFirstAndARefusalKeepsBoth) {
+    EXPECT_EQ(Store().LoadPassword(), PasswordSetting{});
+    EXPECT_EQ(Store().SavePassword({L"0123456789abcdef0123456789abcdef", L"a hint"}).kind,
+              Outcome::Kind::Done);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "config").bytes, "0123456789abcdef0123456789abcdef\0"s);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "config").type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(Store().LoadPassword(),
+              (PasswordSetting{L"0123456789abcdef0123456789abcdef", L"a hint"}));
+
+    machineKey_->Deny(KEY_SET_VALUE);
+    EXPECT_EQ(Store().SavePassword({}).kind, Outcome::Kind::Refused);
+    machineKey_->Restore();
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "hint").bytes, "a hint\0"s);
+}
+
+TEST_F(StoreTest, RefusedRegistryWritesAreRefusals) {
+    machineKey_->Deny(KEY_SET_VALUE);
+    EXPECT_EQ(Store().SaveActivityLogging(true).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(Store().SaveRequestedSites({L"a.example"}).kind, Outcome::Kind::Refused);
+    machineKey_->Restore();
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").exists);
+}
+
+TEST_F(StoreTest, AnUnreadableSettingsKeyKeepsThePasswordClosed) {
+    machineKey_->Deny(KEY_READ);
+    try {
+        Store().LoadPassword();
+        ADD_FAILURE() << "the password loaded from an unreadable key";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), 70);
+    }
+    machineKey_->Restore();
+}
+
+TEST_F(StoreTest, AHundredThousandSitesGoThroughUnchanged) {
+    std::string file;
+    for (int i = 0; i < 100000; ++i) file += "site" + std::to_string(i) + ".example\r\n";
+    WriteUrls(file);
+    Rows sites = Store().LoadApprovedSites();
+    ASSERT_EQ(sites.size(), 100000u);
+    EXPECT_EQ(sites.back(), L"site99999.example");
+    Store().SaveApprovedSites(sites);
+    EXPECT_EQ(ReadUrls(), file);
+}
+
+}  // namespace
+}  // namespace zendrel::test
