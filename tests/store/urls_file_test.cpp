@@ -343,7 +343,9 @@ TEST_P(SaveWhileRead, BriefReaderIsWaitedForLongOneRefused) {
     EXPECT_TRUE(FileHolds(path, c.number == 0 ? "new.example\r\n" : kOldContent));
     EXPECT_GE(took, c.minWaitMs);
     // A refusal comes after about two seconds, while the reader still holds on.
-    if (c.number != 0) EXPECT_LT(took, c.holdMs);
+    if (c.number != 0) {
+        EXPECT_LT(took, c.holdMs);
+    }
     reader.reset();
     EXPECT_EQ(folder.Names(), (Lines{L"urls.txt"}));
 }
