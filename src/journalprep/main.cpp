@@ -6,10 +6,15 @@
 //   1  not exactly one argument: nothing is done;
 //   2  the file could not be opened or created (missing folder, no rights,
 //      sharing conflict, invalid name): nothing is changed;
-//   3  the line could not be appended in full: the file is put back as it was
-//      (cut back to its former size, or removed again when this run created it).
+//   3  the line could not be appended in full: the file was put back as it was
+//      (cut back to its former size, or removed again when this run created it);
+//   4  the line could not be appended in full, and putting the file back failed
+//      too: the file may hold part of the line, or a file this run created may
+//      remain.
 #include <windows.h>
 
+// Header-only: journalprep still links nothing of ours.
+#include "../common/handles.h"
 #include "world_acl.h"
 
 #ifdef __MINGW32__
@@ -21,47 +26,107 @@ int _dowildcard = 0;
 
 namespace {
 
+using zendrel::FileHandle;
+
 constexpr int kExitAppended = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitNotOpened = 2;
 constexpr int kExitNotWritten = 3;
+constexpr int kExitNotPutBack = 4;
+
+// How often a file that appears or vanishes between the two opening calls is
+// tried again before the run gives up.
+constexpr int kOpenAttempts = 3;
 
 const char kLogLine[] = "Initialize Log";
 const char kLineEnd[] = "\r\n";
 
-// Appends the line at the end of the open file. On failure, cuts the file back
-// to the size it had and returns false.
-bool AppendLogLine(HANDLE file) {
+// The open log, and whether this run created it.
+struct OpenedLog {
+    FileHandle file;
+    bool created = false;
+};
+
+// Opens the log for appending; others may read it meanwhile. A file this run
+// creates is opened with DELETE access as well, so that a failed run removes
+// it through this very handle rather than by a name that may by then belong to
+// another file. An existing file is opened without it: asking DELETE of a log
+// that a reader holds without delete sharing (as fopen does) would fail.
+OpenedLog OpenLog(const char* path, SECURITY_ATTRIBUTES* attributes) {
+    OpenedLog log;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        // The descriptor applies only when the file is created here.
+        log.file.Reset(CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, attributes,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (log.file) {
+            log.created = true;
+            return log;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        log.file.Reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, attributes, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (log.file || GetLastError() != ERROR_FILE_NOT_FOUND) break;
+        // Removed between the two calls: create it after all.
+    }
+    if (!log.file) journalprep::lastError = GetLastError();
+    return log;
+}
+
+// Writes all of `bytes`; false when the write fails or stops short.
+bool WriteBytes(HANDLE file, const char* bytes, DWORD length) {
+    DWORD written = 0;
+    return WriteFile(file, bytes, length, &written, nullptr) && written == length;
+}
+
+// Appends the line at the end of the file, whose former size it gives back.
+bool AppendLogLine(HANDLE file, DWORD& formerSize) {
     // Without a high part a position past 4 GB cannot be expressed: the call then
     // fails, and writing at the start instead would overwrite the log.
     SetLastError(NO_ERROR);
-    DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
-    if (end == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+    formerSize = SetFilePointer(file, 0, nullptr, FILE_END);
+    if (formerSize == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
         journalprep::lastError = GetLastError();
         return false;
     }
-    DWORD written = 0;
-    bool complete = WriteFile(file, kLogLine, sizeof(kLogLine) - 1, &written, nullptr) &&
-                    written == sizeof(kLogLine) - 1;
-    if (complete) {
-        DWORD endLength = static_cast<DWORD>(lstrlenA(kLineEnd));
-        complete = WriteFile(file, kLineEnd, endLength, &written, nullptr) && written == endLength;
-    }
-    if (!complete) {
-        journalprep::lastError = GetLastError();
-        LONG endHigh = 0;  // the former size lies below 4 GB: read it as unsigned
-        SetLastError(NO_ERROR);
-        DWORD back = SetFilePointer(file, static_cast<LONG>(end), &endHigh, FILE_BEGIN);
-        if (back != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR) SetEndOfFile(file);
-    }
-    return complete;
+    if (WriteBytes(file, kLogLine, sizeof(kLogLine) - 1) &&
+        WriteBytes(file, kLineEnd, static_cast<DWORD>(lstrlenA(kLineEnd))))
+        return true;
+    journalprep::lastError = GetLastError();
+    return false;
+}
+
+// Cuts an existing file back to its former size after a failed append. A file
+// whose size did not change needs nothing: a device that takes no data and
+// cannot be cut, for one, is left alone.
+bool CutBack(HANDLE file, DWORD formerSize) {
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart == formerSize) return true;
+    LARGE_INTEGER former{};
+    former.QuadPart = formerSize;
+    return SetFilePointerEx(file, former, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+// Marks a file this run created for removal; it goes when its handle closes.
+bool RemoveOnClose(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != FALSE;
+}
+
+// Appends the line to the open log; after a failure, puts the file back.
+int Append(const OpenedLog& log) {
+    DWORD formerSize = 0;
+    if (AppendLogLine(log.file.Get(), formerSize)) return kExitAppended;
+    bool putBack =
+        log.created ? RemoveOnClose(log.file.Get()) : CutBack(log.file.Get(), formerSize);
+    return putBack ? kExitNotWritten : kExitNotPutBack;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return kExitUsage;
-    const char* path = argv[1];
 
     // A failed list leaves worldAcl null, which the descriptor below turns into
     // access for everyone, as the log needs.
@@ -70,19 +135,11 @@ int main(int argc, char** argv) {
     SECURITY_ATTRIBUTES attributes;
     journalprep::PrepareSecurityAttributes(&descriptor, &attributes);
 
-    int exitCode = kExitAppended;
-    // The descriptor applies only when the file is created; an existing file keeps
-    // its own access list. Others may read the log while it is open here.
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, &attributes, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        journalprep::lastError = GetLastError();
-        exitCode = kExitNotOpened;
-    } else {
-        bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-        if (!AppendLogLine(file)) exitCode = kExitNotWritten;
-        CloseHandle(file);
-        if (exitCode != kExitAppended && created) DeleteFileA(path);
+    int exitCode = kExitNotOpened;
+    {
+        // Closed before the list and the identifier are released.
+        OpenedLog log = OpenLog(argv[1], &attributes);
+        if (log.file) exitCode = Append(log);
     }
     journalprep::ReleaseWorldAcl();
     return exitCode;

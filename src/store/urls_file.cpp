@@ -5,8 +5,10 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "ansi.h"
+#include "handles.h"
 #include "site_text.h"
 
 namespace zendrel {
@@ -28,35 +30,14 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HI
     Throw(GetLastError());
 }
 
-// Owns one file handle; closed on every path, never copied.
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    // Closes the handle now; false when closing reports a failure.
-    bool Close() {
-        if (!Valid()) return true;
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != FALSE;
-    }
-
-  private:
-    HANDLE handle_;
-};
-
 // The temporary file of one save: deleted when it goes out of scope unless
 // it has been renamed into place.
 class TempFile {
   public:
-    TempFile(std::wstring path, HANDLE handle) : path_(std::move(path)), handle_(handle) {}
+    TempFile(std::wstring path, FileHandle handle)
+        : path_(std::move(path)), handle_(std::move(handle)) {}
     ~TempFile() {
-        handle_.Close();
+        handle_.Reset();
         if (!path_.empty()) DeleteFileW(path_.c_str());
     }
     TempFile(const TempFile&) = delete;
@@ -71,6 +52,30 @@ class TempFile {
     FileHandle handle_;
 };
 
+// The add-on reads urls.txt while it runs, and the C runtime's fopen opens it
+// without delete sharing: for that moment the file can be neither opened for
+// the rename nor replaced. Such a reader is waited for, up to this long.
+constexpr ULONGLONG kReaderPatienceMs = 2000;
+constexpr DWORD kFirstPauseMs = 10;
+constexpr DWORD kLongestPauseMs = 250;
+
+// Runs `attempt`, which returns ERROR_SUCCESS or a Windows error code, again
+// with growing pauses while it fails with an error `held` accepts, until about
+// two seconds have passed. Returns the result of the last attempt.
+template <typename Attempt, typename Held>
+DWORD RetryWhileHeld(Attempt attempt, Held held) {
+    const ULONGLONG start = GetTickCount64();
+    DWORD pause = kFirstPauseMs;
+    for (;;) {
+        DWORD error = attempt();
+        if (error == ERROR_SUCCESS || !held(error)) return error;
+        ULONGLONG waited = GetTickCount64() - start;
+        if (waited >= kReaderPatienceMs) return error;
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(pause, kReaderPatienceMs - waited)));
+        pause = std::min(pause * 2, kLongestPauseMs);
+    }
+}
+
 // The attributes of an existing file; a folder counts as a missing file.
 DWORD ExistingFileAttributes(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -83,7 +88,7 @@ std::string ReadWholeFile(const std::wstring& path) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) ThrowLastError();
+    if (!file) ThrowLastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
     // The text is converted with int lengths.
@@ -158,12 +163,10 @@ bool TempFileOwner(std::wstring_view tempName, std::wstring_view fileName, DWORD
 // False only when the process has certainly ended; a process of another user
 // counts as running.
 bool ProcessMayBeRunning(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+    KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
     DWORD code = 0;
-    bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
-    CloseHandle(process);
-    return running;
+    return !GetExitCodeProcess(process.Get(), &code) || code == STILL_ACTIVE;
 }
 
 // Removes the temporary files left behind by saves whose process was killed.
@@ -173,8 +176,8 @@ void RemoveStaleTempFiles(const std::wstring& path) {
     std::wstring folder = cut == std::wstring::npos ? L"" : path.substr(0, cut + 1);
     std::wstring fileName = path.substr(folder.size());
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L".*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    FindHandle search(FindFirstFileW((path + L".*.tmp").c_str(), &found));
+    if (!search) return;
     do {
         DWORD owner = 0;
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -185,8 +188,7 @@ void RemoveStaleTempFiles(const std::wstring& path) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
             SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(stale.c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 // Creates a new temporary file beside `path` under a name no other file has.
@@ -194,10 +196,9 @@ std::unique_ptr<TempFile> CreateTempFile(const std::wstring& path) {
     static std::atomic<unsigned> counter{0};
     for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
         std::wstring tempPath = detail::TempPathFor(path, GetCurrentProcessId(), counter++);
-        HANDLE handle = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
-            return std::make_unique<TempFile>(std::move(tempPath), handle);
+        FileHandle handle(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle) return std::make_unique<TempFile>(std::move(tempPath), std::move(handle));
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) Throw(error);
     }
@@ -217,19 +218,46 @@ void WriteAll(HANDLE file, const std::string& bytes,
     }
 }
 
+// Refuses a file that cannot be opened for writing and for the rename that
+// replaces it, before anything is written; the file is not emptied here. A
+// reader that shares no deletion is waited for; other refusals (no rights)
+// are final at once.
+void CheckWritable(const std::wstring& path) {
+    DWORD error = RetryWhileHeld(
+        [&path] {
+            FileHandle check(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return check ? static_cast<DWORD>(ERROR_SUCCESS) : GetLastError();
+        },
+        [](DWORD failed) { return failed == ERROR_SHARING_VIOLATION; });
+    if (error != ERROR_SUCCESS) Throw(error);
+}
+
+// Puts the temporary file in the place of `path` with one rename. A reader
+// holding `path` makes Windows report a sharing violation or access denied
+// while it holds the file: the rename is tried again until it lets go.
+void SwapIntoPlace(const std::wstring& tempPath, const std::wstring& path) {
+    DWORD error = RetryWhileHeld(
+        [&] {
+            return MoveFileExW(tempPath.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                       ? static_cast<DWORD>(ERROR_SUCCESS)
+                       : GetLastError();
+        },
+        [](DWORD failed) {
+            return failed == ERROR_SHARING_VIOLATION || failed == ERROR_ACCESS_DENIED;
+        });
+    if (error != ERROR_SUCCESS) Throw(error);
+}
+
 void Save(const std::wstring& path, const std::vector<std::wstring>& lines,
           const std::function<void(std::size_t)>& afterBlock) {
-    // Refusals first, before any other file is made: the file must exist,
-    // must not be read-only, and must open for writing and for the rename
-    // that replaces it. It is not emptied here.
+    // Refusals first, before any other file is made: the file must exist and
+    // must not be read-only (refused at once: waiting would not change it).
     DWORD attributes = ExistingFileAttributes(path);
     if (attributes & FILE_ATTRIBUTE_READONLY) Throw(ERROR_ACCESS_DENIED);
-    {
-        FileHandle check(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!check.Valid()) ThrowLastError();
-    }
+    CheckWritable(path);
     std::vector<BYTE> dacl = ReadDacl(path);
     std::string bytes = ToAnsi(JoinUrlLines(lines));
 
@@ -237,7 +265,7 @@ void Save(const std::wstring& path, const std::vector<std::wstring>& lines,
     std::unique_ptr<TempFile> temp = CreateTempFile(path);
     WriteAll(temp->Handle().Get(), bytes, afterBlock);
     if (!FlushFileBuffers(temp->Handle().Get())) ThrowLastError();
-    if (!temp->Handle().Close()) ThrowLastError();
+    if (!temp->Handle().Reset()) ThrowLastError();
 
     DWORD keep = attributes & kSettableAttributes;
     if (!SetFileAttributesW(temp->Path().c_str(), keep != 0 ? keep : FILE_ATTRIBUTE_NORMAL))
@@ -245,9 +273,7 @@ void Save(const std::wstring& path, const std::vector<std::wstring>& lines,
     if (!dacl.empty() &&
         !SetFileSecurityW(temp->Path().c_str(), DACL_SECURITY_INFORMATION, dacl.data()))
         ThrowLastError();
-    if (!MoveFileExW(temp->Path().c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ThrowLastError();
+    SwapIntoPlace(temp->Path(), path);
     temp->Released();
 }
 

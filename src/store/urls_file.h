@@ -26,8 +26,12 @@ std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
 // moment: the new content goes to a temporary file in the same folder, which
 // gets the original's attributes and access list and then takes its place
 // with a single rename. On failure the file stays as it was and the temporary
-// file is removed. A read-only file, or one that another program holds open
-// without sharing, is refused with 70 before anything is written.
+// file is removed. A read-only file, or one whose access list does not let
+// this user write or delete it, is refused with 70 at once, before anything
+// is written. A reader that holds the file
+// without sharing its deletion (the add-on, through fopen) is waited for, with
+// growing pauses, for up to about two seconds, both before anything is written
+// and at the rename; a reader that holds it longer makes the save fail with 70.
 void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines);
 
 namespace detail {

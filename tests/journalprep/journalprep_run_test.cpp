@@ -171,6 +171,12 @@ TEST_F(Journalprep, PathInTheAnsiCodePageIsKept) {
 TEST_F(Journalprep, MissingFolderIsNotCreatedAndGivesTwo) {
     EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"missing" / L"activity.log")), 2u);
     EXPECT_TRUE(DirIsEmpty());
+    // A folder is no log: it exists, so it is not created, and it cannot be
+    // opened as a file.
+    fs::create_directory(dir_ / L"folder.log");
+    EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"folder.log")), 2u);
+    EXPECT_TRUE(fs::is_directory(dir_ / L"folder.log"));
+    EXPECT_TRUE(fs::is_empty(dir_ / L"folder.log"));
 }
 
 TEST_F(Journalprep, WildcardsAreNotExpanded) {
@@ -208,6 +214,53 @@ TEST_F(Journalprep, ReadersMayHoldTheLogButWritersMayNot) {
     EXPECT_EQ(RunJournalprep(Quoted(log)), 2u);
     CloseHandle(writer);
     EXPECT_EQ(ReadAll(log), "x\r\n" + kLine);
+}
+
+// Whether a write into a range of `path` that another handle has locked
+// fails, as Windows makes it (Wine does not check locks on writes).
+bool LockedRangesRefuseWrites(const fs::path& path) {
+    WriteAll(path, "");
+    HANDLE locker = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED range{};
+    DWORD written = 0;
+    bool refused =
+        LockFileEx(locker, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) &&
+        !WriteFile(writer, "x", 1, &written, nullptr);
+    CloseHandle(writer);
+    CloseHandle(locker);
+    fs::remove(path);
+    return refused;
+}
+
+// Another program locks part of the bytes the line would take, so that the
+// write stops there: the file is cut back to what it held.
+TEST_F(Journalprep, LineThatCannotBeWrittenInFullIsTakenBackAndGivesThree) {
+    if (!LockedRangesRefuseWrites(dir_ / L"probe.log"))
+        GTEST_SKIP() << "a locked range does not refuse writes here";
+    const std::string before = "kept\r\n";
+    struct {
+        const char* what;
+        DWORD lockedFrom;  // bytes of the line that can be written
+    } cases[] = {{"the whole line refused", 0}, {"the line end refused", 14}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path log = dir_ / L"locked-range.log";
+        WriteAll(log, before);
+        HANDLE locker = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(locker, INVALID_HANDLE_VALUE);
+        OVERLAPPED range{};
+        range.Offset = static_cast<DWORD>(before.size()) + c.lockedFrom;
+        ASSERT_TRUE(LockFileEx(locker, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1000,
+                               0, &range));
+        EXPECT_EQ(RunJournalprep(Quoted(log)), 3u);
+        UnlockFileEx(locker, 0, 1000, 0, &range);
+        CloseHandle(locker);
+        EXPECT_EQ(ReadAll(log), before);
+    }
 }
 
 // A device that takes no data (Wine's drive Z: is the Unix root).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -149,13 +150,59 @@ std::string ToAnsiBytes(const Lines& lines) {
     return bytes;
 }
 
-// The kill test's child program, built beside this test program.
-std::wstring ChildPath() {
+// A program built beside this test program.
+std::wstring ProgramBeside(const std::wstring& name) {
     wchar_t self[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring path(self, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"urls_save_child.exe";
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
+
+// The kill test's child program.
+std::wstring ChildPath() {
+    return ProgramBeside(L"urls_save_child.exe");
+}
+
+// The add-on stand-in holding `path` open as fopen does, for `holdMs`
+// milliseconds from the moment the constructor returns.
+class HeldByReader {
+  public:
+    HeldByReader(const std::wstring& path, DWORD holdMs) {
+        static unsigned count = 0;
+        std::wstring eventName = L"zurls-held-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(++count);
+        HANDLE held = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+        std::wstring program = ProgramBeside(L"addon_standin.exe");
+        std::wstring commandLine = L"\"" + program + L"\" hold-urls \"" + path + L"\" " +
+                                   std::to_wstring(holdMs) + L" " + eventName;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (held == nullptr ||
+            !CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &startup, &process_)) {
+            ADD_FAILURE() << "cannot start the add-on stand-in";
+        } else {
+            HANDLE waits[2] = {held, process_.hProcess};
+            EXPECT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0)
+                << "the stand-in did not open the file";
+        }
+        if (held != nullptr) CloseHandle(held);
+    }
+    ~HeldByReader() {
+        if (process_.hProcess == nullptr) return;
+        WaitForSingleObject(process_.hProcess, 60000);
+        DWORD code = 0xDEAD;
+        GetExitCodeProcess(process_.hProcess, &code);
+        EXPECT_EQ(code, 0u) << "the stand-in failed";
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    HeldByReader(const HeldByReader&) = delete;
+    HeldByReader& operator=(const HeldByReader&) = delete;
+
+  private:
+    PROCESS_INFORMATION process_{};
+};
 
 const std::string kOldContent = "old.example\r\nkept.example\r\n";
 
@@ -246,14 +293,71 @@ TEST(SaveUrlsFile, RefusalsGive70AndLeaveTheFileAsItWas) {
     EXPECT_TRUE(FileHolds(path, kOldContent));
     EXPECT_EQ(folder.Names(), (Lines{L"urls.txt"}));
 
-    // Read-only.
+    // Read-only: refused at once, without waiting as for a reader.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ULONGLONG start = GetTickCount64();
     EXPECT_EQ(FailureNumber([&] { SaveUrlsFile(path, {L"new.example"}); }), 70);
+    EXPECT_LT(GetTickCount64() - start, 500u);
     EXPECT_TRUE(FileHolds(path, kOldContent));
     EXPECT_EQ(folder.Names(), (Lines{L"urls.txt"}));
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(LoadUrlsFile(path), (Lines{L"old.example", L"kept.example"}));
 }
+
+// The add-on reads urls.txt with fopen, which shares no deletion: a save
+// waits about two seconds for such a reader, whether it holds the file
+// before the save begins or only at the rename.
+struct ReaderCase {
+    const char* name;
+    bool atRename;  // the hold begins once the temporary file is written
+    DWORD holdMs;
+    int number;           // of the save's failure; 0 when it succeeds
+    ULONGLONG minWaitMs;  // the save takes at least this long from the hold's start
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SaveWhileRead : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(SaveWhileRead, BriefReaderIsWaitedForLongOneRefused) {
+    const ReaderCase& c = GetParam();
+    ScratchFolder folder;
+    const std::wstring path = folder.File(L"urls.txt");
+    WriteBytes(path, kOldContent);
+    std::unique_ptr<HeldByReader> reader;
+    ULONGLONG holdStart = 0;
+    auto hold = [&] {
+        reader = std::make_unique<HeldByReader>(path, c.holdMs);
+        holdStart = GetTickCount64();
+    };
+    if (!c.atRename) hold();
+    int number = FailureNumber([&] {
+        detail::SaveUrlsFile(path, {L"new.example"}, [&](std::size_t) {
+            if (c.atRename && !reader) hold();
+        });
+    });
+    ULONGLONG took = GetTickCount64() - holdStart;
+    EXPECT_EQ(number, c.number);
+    EXPECT_TRUE(FileHolds(path, c.number == 0 ? "new.example\r\n" : kOldContent));
+    EXPECT_GE(took, c.minWaitMs);
+    // A refusal comes after about two seconds, while the reader still holds on.
+    if (c.number != 0) {
+        EXPECT_LT(took, c.holdMs);
+    }
+    reader.reset();
+    EXPECT_EQ(folder.Names(), (Lines{L"urls.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(UrlsFile, SaveWhileRead,
+                         testing::Values(ReaderCase{"BriefBeforeSave", false, 500, 0, 400},
+                                         ReaderCase{"BriefAtRename", true, 500, 0, 400},
+                                         ReaderCase{"LongBeforeSave", false, 3000, 70, 1800},
+                                         ReaderCase{"LongAtRename", true, 3000, 70, 1800}),
+                         [](const testing::TestParamInfo<ReaderCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SaveUrlsFile, FailurePartWayLeavesTheOldFileAndNoTemporaryFile) {
     ScratchFolder folder;
