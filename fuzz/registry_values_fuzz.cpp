@@ -20,12 +20,15 @@ using zendrel::Bytes;
 using zendrel::Variant;
 using Span = std::span<const std::uint8_t>;
 
+// The one-byte code page: byte n is code unit n; a character above 255 has no
+// place and is written as "?".
 std::wstring Decode(std::string_view bytes) {
     std::wstring text;
     for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
     return text;
 }
 
+// The expected text of registry bytes, for the checks.
 std::wstring DecodeBytes(Span bytes) {
     return std::wstring(bytes.begin(), bytes.end());
 }
@@ -36,6 +39,7 @@ std::string Encode(std::wstring_view text) {
     return bytes;
 }
 
+// Environment references as the system expands them: one longer, one empty.
 std::string Expand(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
@@ -53,6 +57,7 @@ std::string Expand(const std::string& s) {
 
 const zendrel::AnsiConversions kAnsi{Decode, Encode, Expand};
 
+// The first four bytes, least significant first, missing ones zero.
 std::int32_t DwordOf(Span data) {
     std::uint8_t four[4] = {};
     std::copy_n(data.begin(), std::min<std::size_t>(4, data.size()), four);
@@ -60,6 +65,7 @@ std::int32_t DwordOf(Span data) {
     return static_cast<std::int32_t>(v);
 }
 
+// The data with its last byte turned into the terminator.
 Bytes WithTerminator(Span data) {
     Bytes bytes(data.begin(), data.end());
     bytes.back() = 0;
