@@ -1,6 +1,7 @@
 // Opening and closing the main window: the password gate and the loaders when
 // it opens, the "Save Changes" question whenever it is about to close, and
 // the save of every setting.
+#include "ansi.h"
 #include "failure_report.h"
 #include "main_frm.h"
 #include "msgbox_ex.h"
@@ -12,6 +13,18 @@ namespace {
 
 constexpr wchar_t kLoadIntroduction[] = L"Error occurred trying to load settings: ";
 constexpr wchar_t kLoadTitle[] = L"Load Settings Error";
+
+// Sets a flag for the life of a scope.
+class FlagScope {
+  public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& flag_;
+};
 
 }  // namespace
 
@@ -26,6 +39,7 @@ void MainFrm::Form_Load() {
     }
     ShowPassword(storedPassword_);
     if (!storedPassword_.digest.empty()) {
+        FlagScope closing(closing_);  // no close may ask anything meanwhile
         pwdFrm dialog;
         dialog.Hint = storedPassword_.hint;
         dialog.Digest = storedPassword_.digest;
@@ -44,18 +58,24 @@ bool MainFrm::Form_QueryUnload() {
     int answer = MsgBoxEx(Hwnd(), L"Would you like to save your changes?",
                           MB_YESNOCANCEL | MB_ICONQUESTION, L"Save Changes", 50, 250, nullptr);
     if (answer == IDYES) {
-        if (NewPasswordUnconfirmed(CurrentPasswordFields())) {
-            // Nothing is saved: a password the user never confirmed would lock
-            // the settings with a text nobody may know.
-            MessageBoxW(Hwnd(),
-                        L"The password and the confirmation password are not the same.\r\n"
-                        L"Nothing has been saved. Please type the new password again in both "
-                        L"boxes, then close the window to save.",
-                        L"Confirm Password", MB_OK | MB_ICONEXCLAMATION);
-            txtPwd.SetFocus();
-            SelectAll(txtPwd);
-            return false;
-        }
+        PasswordFields password = CurrentPasswordFields();
+        // Nothing is saved: a password the user never confirmed would lock
+        // the settings with a text nobody may know.
+        if (NewPasswordUnconfirmed(password))
+            return RefuseEntry(
+                txtPwd,
+                L"The password and the confirmation password are not the same.\r\n"
+                L"Nothing has been saved. Please type the new password again in both "
+                L"boxes, then close the window to save.",
+                L"Confirm Password");
+        // "hint" is ANSI text: other letters would be stored as "?".
+        std::optional<PasswordSetting> saved = PasswordToSave(password);
+        if (saved && !FitsAnsi(saved->hint))
+            return RefuseEntry(txtHint,
+                               L"The hint has characters that Zendrel cannot store on this "
+                               L"computer.\r\nNothing has been saved. Please type the hint with "
+                               L"other letters, then close the window to save.",
+                               L"Password Hint");
         SaveAllSettings();
         return ended_;  // false only when the save's own failure handler ran
     }
@@ -76,7 +96,19 @@ void MainFrm::btnClose_Click() {
 }
 
 void MainFrm::Unload() {
-    if (Form_QueryUnload() && !ended_) EndProgram();
+    if (closing_) return;  // the close under way answers for this one too
+    bool close = false;
+    {
+        FlagScope closing(closing_);
+        close = Form_QueryUnload();
+    }
+    if (close && !ended_) EndProgram();
+}
+
+bool MainFrm::QueryEndSession() {
+    if (closing_) return false;
+    FlagScope closing(closing_);
+    return Form_QueryUnload();
 }
 
 void MainFrm::SaveAllSettings() {

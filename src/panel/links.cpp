@@ -5,9 +5,10 @@
 #include <htmlhelp.h>
 #include <shellapi.h>
 
-#include "ansi.h"
+#include "launch_rules.h"
 #include "main_frm.h"
 #include "msgbox_ex.h"
+#include "shell_open.h"
 #include "twips.h"
 
 namespace zendrel {
@@ -24,35 +25,61 @@ constexpr int kNoLogX = 0;
 constexpr int kNoLogY = 250;
 
 constexpr wchar_t kHelpFile[] = L"\\ZendrelHelp.chm";
-constexpr char kHelpTopic[] = "ZendrelSettings.htm";
+constexpr wchar_t kHelpTopic[] = L"ZendrelSettings.htm";
 
 constexpr COLORREF kHighlightColor = RGB(0, 0, 255);
+
+std::wstring EnvironmentText(const wchar_t* name) {
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    std::wstring text(size, L'\0');
+    DWORD got = size ? GetEnvironmentVariableW(name, text.data(), size) : 0;
+    text.resize(got < size ? got : 0);
+    return text;
+}
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 }  // namespace
 
 void MainFrm::linkViewLog_Click() {
     // The add-on records where it keeps the log; until it has, there is none.
     std::wstring path = store_.ActivityLogLocation();
-    if (!path.empty()) {
-        // Whatever program opens the file's type shows it; a missing file opens nothing.
-        std::string file = ToAnsi(path);
-        ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    } else {
+    if (path.empty()) {
         MsgBoxEx(Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
+        return;
     }
+    // Any user can write "activitylogloc": open it only when it is a document.
+    if (!IsDocumentPath(path, EnvironmentText(L"PATHEXT")) || IsFolder(path)) {
+        std::wstring text =
+            L"Zendrel did not open the activity log, because its recorded location would run "
+            L"a program or open a folder instead of showing a document:\r\n" +
+            Shown(path) +
+            L"\r\nThe location is the \"activitylogloc\" value of the key "
+            L"HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel, which every user can change. "
+            L"Check it with the registry editor.";
+        MessageBoxW(Hwnd(), text.c_str(), kNoLogTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // Whatever program opens the file's type shows it; a missing file opens nothing.
+    ShellOpen(path);
 }
 
 void MainFrm::lblLink_Click() {
     // HtmlHelpA lives in the help control, loaded on the first click rather
     // than at every start of the program; it stays loaded while help is open.
-    using HtmlHelpAFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    // The wide entry point takes a program folder whose name the ANSI code
+    // page cannot hold.
+    using HtmlHelpWFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     static HMODULE helpControl = LoadLibraryW(L"hhctrl.ocx");
-    auto htmlHelpA = helpControl ? reinterpret_cast<HtmlHelpAFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(helpControl, "HtmlHelpA")))
+    auto htmlHelpW = helpControl ? reinterpret_cast<HtmlHelpWFunction>(reinterpret_cast<void*>(
+                                       GetProcAddress(helpControl, "HtmlHelpW")))
                                  : nullptr;
-    if (!htmlHelpA) return;  // no help viewer on this system: nothing opens
-    std::string file = ToAnsi(store_.ProgramFolder() + kHelpFile);
-    htmlHelpA(Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
+    if (!htmlHelpW) return;  // no help viewer on this system: nothing opens
+    std::wstring file = store_.ProgramFolder() + kHelpFile;
+    htmlHelpW(Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
 }
 
 void MainFrm::linkViewLog_MouseMove() {

@@ -172,7 +172,8 @@ void MainFrm::Show() {
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
     SetForegroundWindow(Hwnd());
-    txtAddSite.SetFocus();
+    // After a failed load the site box may be disabled: Close takes the focus.
+    ::SetFocus(IsWindowEnabled(txtAddSite.Hwnd()) ? txtAddSite.Hwnd() : Control(kIdBtnClose));
 }
 
 bool MainFrm::PreTranslateMessage(MSG& msg) {
@@ -281,7 +282,7 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
             Unload();
             return 0;
         case WM_QUERYENDSESSION:
-            return Form_QueryUnload() ? TRUE : FALSE;
+            return QueryEndSession() ? TRUE : FALSE;
         default:
             return std::nullopt;
     }

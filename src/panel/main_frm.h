@@ -69,8 +69,13 @@ class MainFrm final : public WindowBase {
     // Asks whether to save; false when the window must stay open.
     bool Form_QueryUnload();
     void btnClose_Click();
-    // Closes the window as the close box does: the question first.
+    // Closes the window as the close box does: the question first. A close
+    // asked for while another is in progress (or while the password dialog
+    // is open) asks nothing.
     void Unload();
+    // Whether the window may end with the session: the question, unless a
+    // close is in progress (then "not now").
+    bool QueryEndSession();
     // Saves every setting in order, each outcome reported, then ends the
     // program; returns early only when its own failure handler ran.
     void SaveAllSettings();
@@ -78,7 +83,8 @@ class MainFrm final : public WindowBase {
     void EndProgram();
 
     // --- settings <-> controls (main_frm_settings.cpp) ---
-    // Shows the settings that loaded; the rest stay as the window was made.
+    // Shows the settings that loaded; the controls of those that did not
+    // are disabled for good, since an edit of them could never be saved.
     void ShowSettings(const Settings& settings);
     void ShowPassword(const PasswordSetting& password);
     // The settings as the controls hold them: only those that loaded (and
@@ -90,6 +96,10 @@ class MainFrm final : public WindowBase {
     // per save) for a refusal, the failure report for a failure.
     void ReportOutcome(Setting setting, const Outcome& outcome);
     void ShowPermissionsMessage();
+    // Text that cannot be taken (a site to add, a password or hint to save):
+    // the message, then the focus and selection in the box at fault.
+    // Returns false.
+    bool RefuseEntry(TextBox& box, const wchar_t* text, const wchar_t* title);
 
     // --- site lists (site_lists.cpp) ---
     void btnAdd_Click();
@@ -128,6 +138,8 @@ class MainFrm final : public WindowBase {
     // written. "mode" becomes present when the user changes chkEnable.
     Settings loaded_;
     PasswordSetting storedPassword_;
+    // The requests approved or denied in this window, one entry per row.
+    std::vector<std::wstring> removedRequests_;
     int dpi_ = 96;
     HWND tooltip_ = nullptr;  // owned by the window
     TextBox txtAddSite, txtPwd, txtPwdConfirm, txtHint;
@@ -140,6 +152,7 @@ class MainFrm final : public WindowBase {
     HWND focusBeforeDeactivation_ = nullptr;
     bool permissionsShownThisSave_ = false;
     bool quitOnDestroy_ = false;
+    bool closing_ = false;  // the question, a save or the password dialog is under way
     bool ended_ = false;
 };
 

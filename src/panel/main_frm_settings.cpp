@@ -31,6 +31,14 @@ const wchar_t* SaveIntroduction(Setting setting) {
 }  // namespace
 
 void MainFrm::ShowSettings(const Settings& settings) {
+    auto enable = [this](std::initializer_list<int> ids, bool on) {
+        for (int id : ids) EnableWindow(Control(id), on ? TRUE : FALSE);
+    };
+    enable({kIdListApproved, kIdTxtAddSite, kIdBtnAdd, kIdBtnRemove},
+           settings.approvedSites.has_value());
+    enable({kIdListRequested, kIdBtnApprove, kIdBtnDeny, kIdBtnReview},
+           settings.requestedSites.has_value());
+    enable({kIdChkLogging}, settings.activityLogging.has_value());
     if (settings.approvedSites) listApproved.AddItems(*settings.approvedSites);
     if (settings.requestedSites) listRequested.AddItems(*settings.requestedSites);
     if (settings.activityLogging) chkLogging.SetValue(*settings.activityLogging ? 1 : 0);
@@ -56,6 +64,7 @@ Settings MainFrm::CurrentSettings() const {
     Settings current;
     if (loaded_.approvedSites) current.approvedSites = listApproved.Items();
     if (loaded_.requestedSites) current.requestedSites = listRequested.Items();
+    current.removedRequests = removedRequests_;
     if (loaded_.activityLogging) current.activityLogging = chkLogging.Value() == 1;
     if (loaded_.mode) current.mode = chkEnable.Value() == 1;
     current.password = PasswordToSave(CurrentPasswordFields());
@@ -85,6 +94,13 @@ void MainFrm::ShowPermissionsMessage() {
                 L"please be sure to log in with an \r\n"
                 L"administrative account (a user with full access) to save Zendrel settings.",
                 L"System Permissions Required", MB_OK | MB_ICONHAND);
+}
+
+bool MainFrm::RefuseEntry(TextBox& box, const wchar_t* text, const wchar_t* title) {
+    MessageBoxW(Hwnd(), text, title, MB_OK | MB_ICONEXCLAMATION);
+    box.SetFocus();
+    SelectAll(box);
+    return false;
 }
 
 void MainFrm::chkPwd_Click() {

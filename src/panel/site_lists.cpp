@@ -1,22 +1,23 @@
 // Editing the approved sites and reviewing the requested ones. Nothing here is
 // stored at once: the lists are written back when the settings are saved.
 #include <windows.h>
-#include <shellapi.h>
 
-#include "ansi.h"
 #include "failure_report.h"
+#include "launch_rules.h"
 #include "main_frm.h"
+#include "shell_open.h"
 #include "site_rules.h"
 
 namespace zendrel {
 
 namespace {
 
-// Hands target to the shell's default action.
-void ShellOpen(const std::wstring& target) {
-    std::string file = ToAnsi(target);
-    ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+constexpr wchar_t kNotInCodePage[] =
+    L"This address has characters that Zendrel cannot store on this computer.\r\n"
+    L"Please type it with plain letters (an international domain name in its \"xn--\" form).";
+constexpr wchar_t kControlCharacters[] =
+    L"This address has control characters (such as a line break), which cannot be part of a "
+    L"web address.\r\nPlease type it again as one line of plain text.";
 
 }  // namespace
 
@@ -24,14 +25,11 @@ void MainFrm::btnAdd_Click() {
     std::wstring site = txtAddSite.Text();
     SiteProblem problem = CheckSite(site);
     if (problem == SiteProblem::Empty) return;
-    if (problem == SiteProblem::NotInCodePage) {
-        MessageBoxW(Hwnd(),
-                    L"This address has characters that Zendrel cannot store on this computer.\r\n"
-                    L"Please type it with plain letters (an international domain name in its "
-                    L"\"xn--\" form).",
-                    L"Add Site", MB_OK | MB_ICONEXCLAMATION);
-        txtAddSite.SetFocus();
-        SelectAll(txtAddSite);
+    if (problem != SiteProblem::None) {
+        // urls.txt could not hold it as one line the add-on reads rightly.
+        RefuseEntry(txtAddSite,
+                    problem == SiteProblem::NotInCodePage ? kNotInCodePage : kControlCharacters,
+                    L"Add Site");
         return;
     }
     listApproved.AddItem(site);  // as typed: no trimming, no check of its form
@@ -68,7 +66,19 @@ void MainFrm::btnReview_Click() {
     try {
         int row = listRequested.ListIndex();
         if (row < 0) return;
-        ShellOpen(L"http://" + listRequested.List(row));
+        std::wstring entry = listRequested.List(row);
+        // Any user can write "requests": only a web address goes to the shell.
+        if (!CanBeWebAddress(entry)) {
+            std::wstring text =
+                L"Zendrel did not open this request, because it is not a web "
+                L"address:\r\n" +
+                Shown(entry) +
+                L"\r\nA web address has no blanks, quotation marks, angle "
+                L"brackets or control characters. You can still deny the request.";
+            MessageBoxW(Hwnd(), text.c_str(), L"Review Site", MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+        ShellOpen(L"http://" + entry);
     } catch (...) {
         Failure failure = CurrentFailure();
         if (failure.Number() == kPermissionDenied)
@@ -86,13 +96,16 @@ void MainFrm::btnApprove_Click() {
     txtAddSite.SetText(listRequested.List(row));
     txtAddSite.SetFocus();
     listApproved.SetListIndex(-1);
+    removedRequests_.push_back(listRequested.List(row));
     listRequested.RemoveItem(row);
     listRequested.SetListIndex(-1);
 }
 
 void MainFrm::btnDeny_Click() {
     int row = listRequested.ListIndex();
-    if (row >= 0) listRequested.RemoveItem(row);
+    if (row < 0) return;
+    removedRequests_.push_back(listRequested.List(row));
+    listRequested.RemoveItem(row);
 }
 
 }  // namespace zendrel

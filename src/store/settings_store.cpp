@@ -75,7 +75,15 @@ PasswordSetting SettingsStore::LoadPassword() const {
     if (!key.KeyExists())
         throw Failure(kPermissionDenied, L"Permission denied: the settings key cannot be read",
                       kSource);
-    return {ReadValue(key, L"config").ToText(), ReadValue(key, L"hint").ToText()};
+    // A "config" that is no text may still stand for a password: it must not
+    // open the settings as if none were set.
+    RegistryRead config = key.ReadRegistryValue(L"config");
+    if (config.status == RegistryRead::Status::Unreadable)
+        throw FailureFromWin32(static_cast<DWORD>(config.error), kSource);
+    if (config.status == RegistryRead::Status::Present && config.type != REG_SZ &&
+        config.type != REG_EXPAND_SZ)
+        throw Failure(kTypeMismatch, L"Type mismatch: the stored password is not text", kSource);
+    return {config.value.ToText(), ReadValue(key, L"hint").ToText()};
 }
 
 LoadResult SettingsStore::Load() const {
@@ -119,7 +127,7 @@ Outcome SettingsStore::Save(Setting which, const Settings& s) const {
         case Setting::ApprovedSites:
             return s.approvedSites ? SaveApprovedSites(*s.approvedSites) : Outcome::Skipped();
         case Setting::RequestedSites:
-            return s.requestedSites ? SaveRequestedSites(*s.requestedSites) : Outcome::Skipped();
+            return s.requestedSites ? SaveRequestedSites(s.removedRequests) : Outcome::Skipped();
         case Setting::ActivityLogging:
             return s.activityLogging ? SaveActivityLogging(*s.activityLogging) : Outcome::Skipped();
         case Setting::Mode:
@@ -137,9 +145,14 @@ Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites)
     });
 }
 
-Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& entries) const {
+Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& removed) const {
     return Guarded([&] {
-        return Write(MachineKey(), L"requests", Variant(JoinRequests(entries)), kRegMultiSzType);
+        // The add-on may have recorded requests since they were loaded: write
+        // back what is stored now, less what this save approved or denied.
+        RegistryWrapper key = MachineKey();
+        std::vector<std::wstring> stored = SplitRequests(ReadValue(key, L"requests").ToText());
+        return Write(key, L"requests", Variant(JoinRequests(WithoutRemoved(stored, removed))),
+                     kRegMultiSzType);
     });
 }
 

@@ -30,8 +30,9 @@ class SettingsStore {
     std::wstring UrlsPath() const;
 
     // The stored digest and hint. Creates the machine key when it is missing.
-    // Throws Failure 70 when the key can be neither read nor created: a
-    // password may be stored there, so the caller must not open the settings.
+    // Throws Failure when a password may be stored that cannot be read (the
+    // key can be neither read nor created: 70; "config" is unreadable, or no
+    // text: 13), so the caller must not open the settings.
     PasswordSetting LoadPassword() const;
 
     // The approved sites, requested sites, activity logging and mode, in that
@@ -50,8 +51,10 @@ class SettingsStore {
     Outcome Save(Setting which, const Settings& settings) const;
 
     Outcome SaveApprovedSites(const std::vector<std::wstring>& sites) const;
-    // Writes the requested entries given: the non-empty ones, in order.
-    Outcome SaveRequestedSites(const std::vector<std::wstring>& entries) const;
+    // Writes back the requests stored now (the add-on may have added some
+    // since they were loaded) less one entry for each removed one: the
+    // non-empty entries, in order. A value that cannot be read is a failure.
+    Outcome SaveRequestedSites(const std::vector<std::wstring>& removed) const;
     Outcome SaveActivityLogging(bool on) const;
     Outcome SaveMode(bool on) const;
     // Writes "config", then "hint"; a refused "config" leaves "hint" as it was.

@@ -1,5 +1,7 @@
 #include "site_text.h"
 
+#include <algorithm>
+
 #include "text.h"
 
 namespace zendrel {
@@ -52,6 +54,15 @@ std::wstring JoinRequests(const std::vector<std::wstring>& entries) {
 
 std::vector<std::wstring> SplitRequests(std::wstring_view text) {
     return Split(text, L'\0');
+}
+
+std::vector<std::wstring> WithoutRemoved(std::vector<std::wstring> entries,
+                                         const std::vector<std::wstring>& removed) {
+    for (const std::wstring& gone : removed) {
+        auto found = std::find(entries.begin(), entries.end(), gone);
+        if (found != entries.end()) entries.erase(found);
+    }
+    return entries;
 }
 
 }  // namespace zendrel

@@ -26,4 +26,8 @@ std::wstring JoinRequests(const std::vector<std::wstring>& entries);
 // included; the empty text gives none.
 std::vector<std::wstring> SplitRequests(std::wstring_view text);
 
+// The entries less one occurrence (the first) of each removed entry, in order.
+std::vector<std::wstring> WithoutRemoved(std::vector<std::wstring> entries,
+                                         const std::vector<std::wstring>& removed);
+
 }  // namespace zendrel

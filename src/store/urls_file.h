@@ -16,7 +16,7 @@
 
 namespace zendrel {
 
-inline constexpr wchar_t kUrlsFileSource[] = L"ZendrelPanel";
+inline constexpr const wchar_t* kUrlsFileSource = kProgramName;
 
 // The approved sites in the file, as ParseUrlLines gives them.
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);

@@ -58,6 +58,33 @@ TEST_F(LifecycleChildTest, TheRightPasswordOpensTheWindow) {
     ExpectStoredPasswordUnchanged();
 }
 
+TEST_F(LifecycleChildTest, APasswordTypedIntoOneBoxOnlyReplacesNothing) {
+    StorePassword();
+    Start(L"");
+    HWND dialog = WaitForPasswordDialog();
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, kIdDialogPassword), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(L"secret"));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    HWND window = WaitForMainWindow();
+    ASSERT_NE(window, nullptr);
+    // Typed over the placeholder, "password" matches the one left in the
+    // confirmation box: that is no confirmation.
+    HWND password = GetDlgItem(window, kIdTxtPwd);
+    SendMessageW(password, EM_SETSEL, 0, -1);
+    for (wchar_t c : std::wstring(L"password")) SendMessageW(password, WM_CHAR, c, 1);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    AnswerSaveChanges(IDYES);
+    BoxInfo box = NextBox();
+    EXPECT_EQ(box.title, L"Confirm Password");
+    PressButton(box.hwnd, IDOK);
+    ExpectStoredPasswordUnchanged();
+    EXPECT_EQ(WaitForSingleObject(process_.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    AnswerSaveChanges(IDNO);
+    ExpectProgramEnds(false);
+}
+
 TEST_F(LifecycleChildTest, CancelEscAndTheCloseBoxEndTheProgramUnopened) {
     StorePassword();
     const std::pair<const char*, void (*)(HWND)> refusals[] = {

@@ -141,19 +141,94 @@ TEST_F(LifecycleTest, AnUnconfirmedNewPasswordSavesNothingAndKeepsTheWindow) {
 }
 
 TEST_F(LifecycleTest, UnreadablePasswordSettingsEndTheProgramWithTheLoadReport) {
-    StoreOldPassword();
-    machineKey_->Deny(KEY_READ);
-    MessageBoxAnswerer answerer;
-    auto window = std::make_unique<MainFrm>(Folder(), 96);
-    window->Show();
-    machineKey_->Restore();
-    EXPECT_TRUE(window->Ended());
-    EXPECT_EQ(window->Hwnd(), nullptr);
-    ASSERT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(answerer.Seen()[0].title, L"Load Settings Error");
-    EXPECT_EQ(answerer.Seen()[0].text,
-              Report(L"Error occurred trying to load settings: ",
-                     L"Permission denied: the settings key cannot be read", 70));
+    struct Case {
+        bool denyRead;
+        DWORD configType;
+        std::wstring report;
+    };
+    const Case cases[] = {
+        {true, REG_SZ,
+         Report(L"Error occurred trying to load settings: ",
+                L"Permission denied: the settings key cannot be read", 70)},
+        {false, REG_QWORD,
+         Report(L"Error occurred trying to load settings: ",
+                L"Type mismatch: the stored password is not text", 13)},
+    };
+    for (const Case& c : cases) {
+        SetValue(HKEY_LOCAL_MACHINE, "config", c.configType, Sz(kOldDigest));
+        if (c.denyRead) machineKey_->Deny(KEY_READ);
+        MessageBoxAnswerer answerer;
+        auto window = std::make_unique<MainFrm>(Folder(), 96);
+        window->Show();
+        machineKey_->Restore();
+        EXPECT_TRUE(window->Ended());
+        EXPECT_EQ(window->Hwnd(), nullptr);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].title, L"Load Settings Error");
+        EXPECT_EQ(answerer.Seen()[0].text, c.report);
+    }
+}
+
+TEST_F(LifecycleTest, AHintTheCodePageCannotHoldSavesNothingAndKeepsTheWindow) {
+    auto window = OpenWindow();
+    Click(ChkPwd(*window).Hwnd());
+    Retype(TxtPwd(*window), L"s3cret");
+    Retype(TxtPwdConfirm(*window), L"s3cret");
+    Retype(TxtHint(*window), L"\u043a\u043e\u0442");  // Cyrillic: not in 1252
+    MessageBoxAnswerer answerer({IDYES, IDOK});
+    Click(window->Control(kIdBtnClose));
+    ASSERT_EQ(answerer.Seen().size(), 2u);
+    EXPECT_EQ(answerer.Seen()[1].title, L"Password Hint");
+    EXPECT_EQ(answerer.Seen()[1].icon, 48);
+    EXPECT_FALSE(window->Ended());
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "config").exists);
+    EXPECT_EQ(GetFocus(), window->Control(kIdTxtHint));
+}
+
+// While the question is open, closes arrive through its modal loop: from a
+// task manager (WM_CLOSE) and from Windows ending the session.
+class CloseWhileAsking {
+  public:
+    explicit CloseWhileAsking(HWND window) : window_(window) {
+        self_ = this;
+        hook_ = SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
+    }
+    ~CloseWhileAsking() {
+        UnhookWindowsHookEx(hook_);
+        self_ = nullptr;
+    }
+    CloseWhileAsking(const CloseWhileAsking&) = delete;
+    CloseWhileAsking& operator=(const CloseWhileAsking&) = delete;
+    LRESULT endSessionAnswer = -1;
+
+  private:
+    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_ACTIVATE && self_ && self_->endSessionAnswer == -1 &&
+            ClassOf(reinterpret_cast<HWND>(wParam)) == L"#32770") {
+            PostMessageW(self_->window_, WM_CLOSE, 0, 0);
+            self_->endSessionAnswer = SendMessageW(self_->window_, WM_QUERYENDSESSION, 0, 0);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline CloseWhileAsking* self_ = nullptr;
+    HWND window_;
+    HHOOK hook_;
+};
+
+TEST_F(LifecycleTest, OneCloseAtATime) {
+    auto window = OpenWindow();
+    MessageBoxAnswerer answerer({IDCANCEL, IDCANCEL});
+    {
+        CloseWhileAsking closer(window->Hwnd());
+        Click(window->Control(kIdBtnClose));
+        Pump(*window);
+        EXPECT_EQ(closer.endSessionAnswer, FALSE);
+    }
+    EXPECT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_FALSE(window->Ended());
+    // Once the question is answered, a close asks again.
+    SendMessageW(window->Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(answerer.Seen().size(), 2u);
 }
 
 TEST_F(LifecycleTest, ARefusedPasswordWriteIsReported) {

@@ -48,9 +48,9 @@ class LogFileHandler {
         std::wstring folder = ExeFolder();
         record_ = folder + L"\\zlog_record_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
         DeleteFileW(record_.c_str());
-        SetEnvironmentVariableW(L"ZENDREL_SHELL_RECORD", record_.c_str());
         SetDefault(kExtensionKey, L"ZendrelTest.zlog");
-        SetDefault(kCommandKey, L"\"" + folder + L"\\shell_recorder.exe\" \"%1\"");
+        SetDefault(kCommandKey,
+                   L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
     }
     ~LogFileHandler() {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, kExtensionKey);
@@ -192,6 +192,27 @@ TEST_F(LinksTest, TheViewLinkHandsTheStoredPathToTheShell) {
     EXPECT_TRUE(boxes_.Seen().empty());
 }
 
+TEST_F(LinksTest, ALogLocationThatWouldRunSomethingIsRefused) {
+    LogFileHandler handler;
+    const std::wstring refused[] = {Folder() + L"\\evil.exe", Folder() + L"\\evil.zlog.lnk",
+                                    Folder() + L"\\evil.bat. ", Folder(),
+                                    L"http://example.com/log.zlog"};
+    for (const std::wstring& path : refused) {
+        boxes_.Then(IDOK);
+        SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(path) + '\0');
+        ClickOn(kIdLinkViewLog);
+        EXPECT_EQ(boxes_.Seen().back().title, L"Activity Log") << std::string(ToAnsi(path));
+        EXPECT_EQ(boxes_.Seen().back().icon, 48);
+    }
+    EXPECT_EQ(boxes_.Seen().size(), std::size(refused));
+    // The first path the shell is handed is the document's: none before it.
+    std::wstring log = Folder() + L"\\Activity.zlog";
+    CloseHandle(CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(log) + '\0');
+    ClickOn(kIdLinkViewLog);
+    EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
+}
+
 TEST_F(LinksTest, TheHelpLinkOpensTheHelpFileOfTheProgramFolder) {
     // Without the file in the program's folder nothing opens, and nothing is said.
     ClickOn(kIdLblLink);
@@ -205,6 +226,26 @@ TEST_F(LinksTest, TheHelpLinkOpensTheHelpFileOfTheProgramFolder) {
     EXPECT_EQ(GetWindow(viewer, GW_OWNER), window_->Hwnd());
     DestroyWindow(viewer);
     Pump(*window_);
+    EXPECT_TRUE(boxes_.Seen().empty());
+}
+
+TEST_F(LinksTest, HelpOpensFromAProgramFolderTheCodePageCannotName) {
+    // Code page 1252 has no Cyrillic letters.
+    std::wstring folder = Folder() + L"\\\u043f\u0430\u043f\u043a\u0430";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    CloseHandle(CreateFileW((folder + L"\\urls.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            0, nullptr));
+    ASSERT_TRUE(CopyFileW((ExeFolder() + L"\\ZendrelHelp.chm").c_str(),
+                          (folder + L"\\ZendrelHelp.chm").c_str(), TRUE));
+    window_.reset();
+    MainFrm window(folder, 96);
+    window.Show();
+    SendMessageW(window.Hwnd(), WM_COMMAND, MAKEWPARAM(kIdLblLink, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Control(kIdLblLink)));
+    HWND viewer = FindWindowW(L"HH Parent", nullptr);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(GetWindow(viewer, GW_OWNER), window.Hwnd());
+    DestroyWindow(viewer);
     EXPECT_TRUE(boxes_.Seen().empty());
 }
 

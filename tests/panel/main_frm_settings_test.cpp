@@ -65,6 +65,13 @@ TEST_F(MainFrmSettingsTest, AFailedLoadIsReportedOnceAndWhatDidNotLoadIsNeverWri
     EXPECT_TRUE(ListRows(window->Control(kIdListRequested)).empty());
     EXPECT_EQ(ChkLogging(*window).Value(), 0);
     EXPECT_EQ(ChkEnable(*window).Value(), 0);
+    // What did not load cannot be edited: such an edit could never be saved.
+    for (int id : {kIdListApproved, kIdTxtAddSite, kIdBtnAdd, kIdBtnRemove, kIdListRequested,
+                   kIdBtnApprove, kIdBtnDeny, kIdBtnReview, kIdChkLogging})
+        EXPECT_FALSE(IsWindowEnabled(window->Control(id))) << id;
+    for (int id : {kIdChkEnable, kIdChkPwd, kIdTxtPwd, kIdTxtPwdConfirm, kIdTxtHint, kIdBtnClose})
+        EXPECT_TRUE(IsWindowEnabled(window->Control(id))) << id;
+    EXPECT_EQ(GetFocus(), window->Control(kIdBtnClose));
 
     // The user's own change of the switch is a choice, and it is stored.
     Click(window->Control(kIdChkEnable));

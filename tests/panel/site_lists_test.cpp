@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "panel_fixture.h"
+#include "shell_open.h"
 #include "window_driver.h"
 
 namespace zendrel::test {
@@ -52,16 +53,25 @@ TEST_F(SiteListsTest, AddAppendsTheTextAsTypedAndClearsTheSelections) {
     EXPECT_EQ(Approved()[4], L"  Spaced.EXAMPLE ");
 }
 
-TEST_F(SiteListsTest, ASiteTheCodePageCannotHoldIsRefusedAndKeptInTheBox) {
-    boxes_.Then(IDOK);
-    TypeChars(AddSite(), L"\u043f\u0440\u0438\u043c\u0435\u0440.example");  // Cyrillic: not in 1252
-    Press(kIdBtnAdd);
-    EXPECT_EQ(Approved().size(), 3u);
-    ASSERT_EQ(boxes_.Seen().size(), 1u);
-    EXPECT_EQ(boxes_.Seen()[0].title, L"Add Site");
-    EXPECT_EQ(boxes_.Seen()[0].icon, 48);
-    EXPECT_EQ(TextOf(AddSite()), L"\u043f\u0440\u0438\u043c\u0435\u0440.example");
-    EXPECT_EQ(TxtAddSite(*window_).SelLength(), 14);
+TEST_F(SiteListsTest, ASiteUrlsTxtCannotHoldAsOneLineIsRefusedAndKeptInTheBox) {
+    const std::wstring refused[] = {
+        L"\u043f\u0440\u0438\u043c\u0435\u0440.example",  // Cyrillic: not in 1252
+        L"two\r\nlines.example",                          // approved from a request
+        L"tab\t.example",
+        L"del\x7F.example",
+    };
+    for (const std::wstring& site : refused) {
+        boxes_.Then(IDOK);
+        TxtAddSite(*window_).SetText(site);
+        Press(kIdBtnAdd);
+        EXPECT_EQ(Approved().size(), 3u);
+        EXPECT_EQ(boxes_.Seen().back().title, L"Add Site");
+        EXPECT_EQ(boxes_.Seen().back().icon, 48);
+        EXPECT_EQ(TextOf(AddSite()), site);
+        EXPECT_EQ(TxtAddSite(*window_).SelLength(), static_cast<int>(site.size()));
+    }
+    ASSERT_EQ(boxes_.Seen().size(), 4u);
+    EXPECT_NE(boxes_.Seen()[0].text, boxes_.Seen()[1].text);
     // Letters the code page has are added as typed.
     TxtAddSite(*window_).SetText(L"caf\u00e9.example");
     Press(kIdBtnAdd);
@@ -150,6 +160,20 @@ TEST_F(SiteListsTest, ApproveMovesTheRequestIntoTheBoxOnly) {
     EXPECT_EQ(Approved().back(), L"http://full.example");
 }
 
+TEST_F(SiteListsTest, RequestsRecordedWhileTheWindowIsOpenAreKeptAtSave) {
+    // Asked for again while open: one denial takes away one entry only.
+    ASSERT_EQ(RunAddonStandin(L"append-request asked.example"), 0u);
+    ASSERT_EQ(RunAddonStandin(L"append-request new.example"), 0u);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
+    Press(kIdBtnDeny);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
+    Press(kIdBtnApprove);
+    boxes_.Then(IDYES);
+    Press(kIdBtnClose);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes,
+              "other.example\0asked.example\0new.example\0"s);
+}
+
 TEST_F(SiteListsTest, DenyRemovesTheSelectedRequestOnly) {
     Press(kIdBtnDeny);
     Press(kIdBtnApprove);
@@ -179,7 +203,7 @@ class HttpHandler {
         folder.resize(folder.find_last_of(L'\\'));
         record_ = folder + L"\\shell_record_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
         DeleteFileW(record_.c_str());
-        SetEnvironmentVariableW(L"ZENDREL_SHELL_RECORD", record_.c_str());
+        DeleteFileW((record_ + L".parent").c_str());
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCommandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key_, nullptr);
         wchar_t saved[1024] = {};
@@ -187,7 +211,7 @@ class HttpHandler {
         if (RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
                              &size) == ERROR_SUCCESS)
             saved_ = saved;
-        SetCommand(L"\"" + folder + L"\\shell_recorder.exe\" \"%1\"");
+        SetCommand(L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
     }
     ~HttpHandler() {
         if (saved_)
@@ -196,6 +220,7 @@ class HttpHandler {
             RegDeleteValueW(key_, nullptr);
         RegCloseKey(key_);
         DeleteFileW(record_.c_str());
+        DeleteFileW((record_ + L".parent").c_str());
     }
 
     // The addresses opened so far, once there are at least `count` of them.
@@ -206,6 +231,19 @@ class HttpHandler {
             Sleep(50);
         }
         return Read();
+    }
+
+    // The process that started the recorder the first time.
+    DWORD OpenerId() const {
+        HANDLE file =
+            CreateFileW((record_ + L".parent").c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 0;
+        wchar_t text[32] = {};
+        DWORD got = 0;
+        ReadFile(file, text, sizeof text - sizeof(wchar_t), &got, nullptr);
+        CloseHandle(file);
+        return static_cast<DWORD>(wcstoul(text, nullptr, 10));
     }
 
   private:
@@ -252,6 +290,30 @@ TEST_F(SiteListsTest, ReviewOpensTheRowWithHttpInFront) {
     EXPECT_EQ(Requested().size(), 4u);
     EXPECT_EQ(ListRequested(*window_).ListIndex(), 1);
     EXPECT_TRUE(boxes_.Seen().empty());
+    // Elevated, the program lets the desktop shell start the browser, which
+    // then does not inherit the elevation.
+    if (RunningElevated()) {
+        EXPECT_NE(handler.OpenerId(), GetCurrentProcessId());
+        EXPECT_NE(handler.OpenerId(), 0u);
+    }
+}
+
+TEST_F(SiteListsTest, ReviewRefusesAnEntryThatCannotBeAWebAddress) {
+    HttpHandler handler;
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ,
+             "x.example\" --new-window \"y.example\0ok.example\0\0"s);
+    window_.reset();
+    window_ = OpenWindow();
+    boxes_.Then(IDOK);
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
+    Press(kIdBtnReview);
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].title, L"Review Site");
+    EXPECT_EQ(boxes_.Seen()[0].icon, 48);
+    // Only the web address reached the shell.
+    SelectRow(ListRequested(*window_).Hwnd(), 1);
+    Press(kIdBtnReview);
+    EXPECT_EQ(handler.WaitForOpened(1), Rows{L"http://ok.example"});
 }
 
 }  // namespace

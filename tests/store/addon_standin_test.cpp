@@ -7,32 +7,13 @@
 #include <string>
 
 #include "scratch_key.h"
+#include "settings_fixture.h"
 
 namespace zendrel {
 namespace {
 
-// addon_standin.exe, built beside this test program, run with `arguments`
-// to its end; its exit code.
 DWORD RunStandin(const std::wstring& arguments) {
-    wchar_t self[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program(self, length);
-    program = program.substr(0, program.find_last_of(L"\\/") + 1) + L"addon_standin.exe";
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start the stand-in";
-        return 0xDEAD;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return test::RunAddonStandin(arguments);
 }
 
 std::string Requests(HKEY key) {

@@ -134,6 +134,28 @@ void SettingsFixture::CreateUserKey() {
     RegCloseKey(key);
 }
 
+DWORD RunAddonStandin(const std::wstring& arguments) {
+    wchar_t self[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program(self, length);
+    program = program.substr(0, program.find_last_of(L"\\/") + 1) + L"addon_standin.exe";
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start the add-on stand-in";
+        return 0xDEAD;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xDEAD;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number) {
     return introduction + L"\r\n description = " + description + L"\r\n source = ZendrelPanel" +
            L"\r\n number = " + std::to_wstring(number);

@@ -52,6 +52,10 @@ class SettingsFixture : public ::testing::Test {
 // The four-line failure report as the program shows it.
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number);
 
+// Runs addon_standin.exe (beside the test program) with the arguments to its
+// end; its exit code.
+DWORD RunAddonStandin(const std::wstring& arguments);
+
 // The permissions message's text.
 extern const wchar_t kPermissionsText[];
 

@@ -55,17 +55,20 @@ TEST_F(StoreTest, AMissingOrHeldUrlsFileIsAFailureOrARefusal) {
     EXPECT_EQ(ReadUrls(), "<missing>");  // never created
 }
 
-TEST_F(StoreTest, RequestsSplitAtEveryNulAndOnlyNonEmptyEntriesAreWritten) {
+TEST_F(StoreTest, RequestsSplitAtEveryNulAndASaveTakesAwayOnlyTheRemovedEntries) {
     EXPECT_EQ(Store().LoadRequestedSites(), Rows{});
     // As the add-on writes it: every string ended by a NUL, one more at the end.
     SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "x.example\0\0y.example\0\0"s);
     EXPECT_EQ(Store().LoadRequestedSites(), (Rows{L"x.example", L"", L"y.example", L""}));
-    EXPECT_EQ(Store().SaveRequestedSites({L"x.example", L"", L"z.example"}).kind,
+    // Since the load the add-on recorded two more, one of them asked for again.
+    ASSERT_EQ(RunAddonStandin(L"append-request z.example"), 0u);
+    ASSERT_EQ(RunAddonStandin(L"append-request x.example"), 0u);
+    EXPECT_EQ(Store().SaveRequestedSites({L"x.example", L"gone.example"}).kind,
               Outcome::Kind::Done);
     StoredValue stored = GetValue(HKEY_LOCAL_MACHINE, "requests");
     EXPECT_EQ(stored.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(stored.bytes, "x.example\0z.example\0"s);
-    Store().SaveRequestedSites({});
+    EXPECT_EQ(stored.bytes, "y.example\0z.example\0x.example\0"s);
+    Store().SaveRequestedSites({L"y.example", L"z.example", L"x.example"});
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "\0"s);
 }
 
@@ -153,7 +156,19 @@ TEST_F(StoreTest, AnUnreadableValueIsAFailedLoadNeverTheDefault) {
     SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "asked.example\0\0"s);
     machineKey_->Deny(KEY_QUERY_VALUE);
     EXPECT_THROW(Store().LoadRequestedSites(), Failure);
+    // Nor is it written over at save.
+    EXPECT_NE(Store().SaveRequestedSites({}).kind, Outcome::Kind::Done);
     machineKey_->Restore();
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "asked.example\0\0"s);
+}
+
+TEST_F(StoreTest, AStoredPasswordThatIsNoTextKeepsTheSettingsClosed) {
+    for (DWORD type : {REG_DWORD, REG_QWORD, REG_BINARY, REG_MULTI_SZ}) {
+        SetValue(HKEY_LOCAL_MACHINE, "config", type, "12345678"s);
+        EXPECT_THROW(Store().LoadPassword(), Failure) << type;
+    }
+    SetValue(HKEY_LOCAL_MACHINE, "config", REG_EXPAND_SZ, "0123456789abcdef0123456789abcdef\0"s);
+    EXPECT_EQ(Store().LoadPassword().digest, L"0123456789abcdef0123456789abcdef");
 }
 
 TEST_F(StoreTest, ThePasswordIsWrittenConfigFirstAndARefusalKeepsBoth) {

@@ -1,0 +1,104 @@
+#include "shell_open.h"
+
+#include <windows.h>
+#include <exdisp.h>
+#include <servprov.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "handles.h"
+
+namespace zendrel {
+
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <typename Interface>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    Interface* operator->() const { return p_; }
+    Interface* Get() const { return p_; }
+    Interface** Put() { return &p_; }
+    void** PutVoid() { return reinterpret_cast<void**>(&p_); }
+
+  private:
+    Interface* p_ = nullptr;
+};
+
+// A BSTR freed when it goes out of scope.
+class Bstr {
+  public:
+    explicit Bstr(const std::wstring& text) : b_(SysAllocString(text.c_str())) {}
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR Get() const { return b_; }
+
+  private:
+    BSTR b_;
+};
+
+// The desktop shell's ShellExecute: the desktop window's view, asked for its
+// automation object, gives the shell application of the desktop's process.
+bool OpenThroughDesktop(const std::wstring& target) {
+    ComPtr<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                windows.PutVoid())))
+        return false;
+    VARIANT desktop{}, empty{};
+    desktop.vt = VT_I4;
+    desktop.lVal = CSIDL_DESKTOP;
+    long hwnd = 0;
+    ComPtr<IDispatch> found;
+    if (windows->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
+                              found.Put()) != S_OK ||
+        !found.Get())
+        return false;
+    ComPtr<IServiceProvider> services;
+    ComPtr<IShellBrowser> browser;
+    ComPtr<IShellView> view;
+    ComPtr<IDispatch> background;
+    ComPtr<IShellFolderViewDual> folderView;
+    ComPtr<IDispatch> application;
+    ComPtr<IShellDispatch2> shell;
+    if (FAILED(found->QueryInterface(IID_IServiceProvider, services.PutVoid())) ||
+        FAILED(
+            services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())) ||
+        FAILED(browser->QueryActiveShellView(view.Put())) ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.PutVoid())) ||
+        FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.PutVoid())) ||
+        FAILED(folderView->get_Application(application.Put())) ||
+        FAILED(application->QueryInterface(IID_IShellDispatch2, shell.PutVoid())))
+        return false;
+    Bstr file(target);
+    VARIANT none{}, show{};
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    return SUCCEEDED(shell->ShellExecute(file.Get(), none, none, none, show));
+}
+
+}  // namespace
+
+bool RunningElevated() {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+void ShellOpen(const std::wstring& target) {
+    if (RunningElevated() && OpenThroughDesktop(target)) return;
+    ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace zendrel
