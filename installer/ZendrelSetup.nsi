@@ -192,7 +192,7 @@ Section "Zendrel" SecMain
   ${If} ${Errors}
     !insertmacro FailInstall "Zendrel Setup could not run $INSTDIR\journalprep.exe to prepare the activity log."
   ${ElseIf} $0 != 0
-    !insertmacro FailInstall "Zendrel Setup could not prepare the activity log $LogPath (journalprep.exe ended with code $0: 2 means the file could not be opened or created, 3 that it could not be written).$\r$\n$\r$\nCheck that the folder exists and that no other program holds the file open, then run Setup again."
+    !insertmacro FailInstall "Zendrel Setup could not prepare the activity log $LogPath (journalprep.exe ended with code $0: 2 means that the file could not be opened or created, 3 or 4 that it could not be written).$\r$\n$\r$\nCheck that the folder exists and that no other program holds the file open, then run Setup again."
   ${EndIf}
   ; Where the add-on writes its log: set only when no location is recorded,
   ; so a location chosen earlier is kept.
