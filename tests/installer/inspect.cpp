@@ -79,9 +79,9 @@ int Version(const wchar_t* path) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-        std::printf("Fixed=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
-                    LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
-                    LOWORD(fixed->dwFileVersionLS));
+        std::printf("Fixed=%u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionLS)});
     }
     struct Translation {
         WORD language, codePage;
