@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the settings window under Wine
 # with a prefix of its own (its registry holds the settings you make here).
+# On a machine without a display it instead takes screenshots of the window
+# on an Xvfb of its own: the main window at 96 and 144 DPI and the password
+# dialog, in build/screenshots/*.png, and closes the program again.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/env.sh
+. scripts/wine-fonts.sh
 zendrel_ensure_packages
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -12,8 +16,22 @@ if [ ! -f "$bin/ZendrelPanel.exe" ]; then
   echo "Built: $(cd "$bin" && ls *.exe | tr '\n' ' ')"
   exit 0
 fi
+
+if [ -z "${DISPLAY:-}" ]; then
+  out="$PWD/build/screenshots"
+  echo "No display: taking screenshots of the window on an Xvfb of its own"
+  # A prefix of the screenshots' own, with sample settings and a password.
+  scripts/screenshots.sh "$bin" "$out" "$out/wineprefix" >/dev/null
+  echo "Screenshots of ZendrelPanel.exe (the program is closed again):"
+  echo "  $out/main-96dpi.png     the main window at 96 DPI"
+  echo "  $out/main-144dpi.png    the main window at 144 DPI"
+  echo "  $out/password.png       the password dialog"
+  exit 0
+fi
+
 # The installer puts urls.txt beside the program; the program never creates it.
 [ -f "$bin/urls.txt" ] || : > "$bin/urls.txt"
 zendrel_wine_session "$PWD/build/run/wineprefix"
-[ -n "${zendrel_xvfb_pid:-}" ] && echo "No display: the window opens on Xvfb $DISPLAY"
+# The window in Wine's own Tahoma (see scripts/wine-fonts.sh).
+zendrel_link_wine_fonts
 wine "$bin/ZendrelPanel.exe" "$@"

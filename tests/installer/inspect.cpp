@@ -1,0 +1,144 @@
+// inspect: what the install test reads through the Windows API under Wine.
+//   inspect keysddl KEY        access list of HKEY_LOCAL_MACHINE\KEY, as SDDL
+//   inspect filesddl PATH      access list of a file, as SDDL
+//   inspect version PATH       version resources: one "name=value" line each
+//   inspect shortcut PATH.lnk  the program a shortcut starts
+// Prints to stdout; exit code 0 when the thing could be read, 1 otherwise.
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+void PrintUtf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    std::printf("%s\n", out.c_str());
+}
+
+int PrintSddl(PSECURITY_DESCRIPTOR descriptor) {
+    LPWSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        std::fprintf(stderr, "ConvertSecurityDescriptorToStringSecurityDescriptorW: %lu\n",
+                     GetLastError());
+        return 1;
+    }
+    PrintUtf8(text);
+    LocalFree(text);
+    return 0;
+}
+
+int KeySddl(const wchar_t* key) {
+    HKEY handle = nullptr;
+    LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, READ_CONTROL, &handle);
+    if (rc != ERROR_SUCCESS) {
+        std::fprintf(stderr, "RegOpenKeyExW: %ld\n", rc);
+        return 1;
+    }
+    DWORD size = 0;
+    RegGetKeySecurity(handle, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    rc = RegGetKeySecurity(handle, DACL_SECURITY_INFORMATION, buffer.data(), &size);
+    RegCloseKey(handle);
+    if (rc != ERROR_SUCCESS) {
+        std::fprintf(stderr, "RegGetKeySecurity: %ld\n", rc);
+        return 1;
+    }
+    return PrintSddl(buffer.data());
+}
+
+int FileSddl(const wchar_t* path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD rc = GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                     nullptr, nullptr, nullptr, &descriptor);
+    if (rc != ERROR_SUCCESS) {
+        std::fprintf(stderr, "GetNamedSecurityInfoW: %lu\n", rc);
+        return 1;
+    }
+    int result = PrintSddl(descriptor);
+    LocalFree(descriptor);
+    return result;
+}
+
+int Version(const wchar_t* path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0) {
+        std::fprintf(stderr, "GetFileVersionInfoSizeW: %lu\n", GetLastError());
+        return 1;
+    }
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(path, 0, size, data.data())) return 1;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+        std::printf("Fixed=%u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionLS)});
+    }
+    struct Translation {
+        WORD language, codePage;
+    }* translations = nullptr;
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translations), &length) ||
+        length < sizeof(Translation)) {
+        std::fprintf(stderr, "no translation\n");
+        return 1;
+    }
+    wchar_t block[64];
+    for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion",
+                                L"FileDescription", L"LegalCopyright", L"CompanyName"}) {
+        swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\%ls", translations->language,
+                 translations->codePage, name);
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &length) &&
+            value)
+            PrintUtf8(std::wstring(name) + L"=" + value);
+    }
+    return 0;
+}
+
+int Shortcut(const wchar_t* path) {
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    int result = 1;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t target[MAX_PATH] = L"";
+            if (SUCCEEDED(file->Load(path, STGM_READ)) &&
+                SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0))) {
+                PrintUtf8(target);
+                result = 0;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return result;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: inspect keysddl|filesddl|version|shortcut ARGUMENT\n");
+        return 2;
+    }
+    std::wstring what = argv[1];
+    if (what == L"keysddl") return KeySddl(argv[2]);
+    if (what == L"filesddl") return FileSddl(argv[2]);
+    if (what == L"version") return Version(argv[2]);
+    if (what == L"shortcut") return Shortcut(argv[2]);
+    std::fprintf(stderr, "unknown: %ls\n", argv[1]);
+    return 2;
+}
