@@ -99,6 +99,16 @@ struct Icon {
     static Handle Invalid() noexcept { return nullptr; }
     static bool Close(Handle h) noexcept { return DestroyIcon(h) != FALSE; }
 };
+struct Menu {
+    using Handle = HMENU;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool Close(Handle h) noexcept { return DestroyMenu(h) != FALSE; }
+};
+struct Accelerators {
+    using Handle = HACCEL;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool Close(Handle h) noexcept { return DestroyAcceleratorTable(h) != FALSE; }
+};
 struct LocalMemory {
     using Handle = HLOCAL;
     static Handle Invalid() noexcept { return nullptr; }
@@ -117,5 +127,7 @@ using FontHandle = UniqueHandle<handle_traits::GdiObject<HFONT>>;
 using BrushHandle = UniqueHandle<handle_traits::GdiObject<HBRUSH>>;
 using IconHandle = UniqueHandle<handle_traits::Icon>;
 using LocalMemoryHandle = UniqueHandle<handle_traits::LocalMemory>;
+using MenuHandle = UniqueHandle<handle_traits::Menu>;
+using AcceleratorHandle = UniqueHandle<handle_traits::Accelerators>;
 
 }  // namespace zendrel

@@ -35,6 +35,9 @@ struct ControlSpec {
     int left, top, width, height;  // twips, relative to the container
     int tabIndex;                  // kNoTabIndex for a control outside the tab order
     int maxLength = 0;             // text boxes: characters at most; 0 for no limit
+    // What a screen reader calls the control, where its label does not say
+    // it (the label comes after it in the tab order, or is not next to it).
+    std::wstring_view accessibleName = {};
 };
 
 struct TwipsRect {

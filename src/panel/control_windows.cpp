@@ -1,5 +1,6 @@
 #include "control_windows.h"
 
+#include "accessible_name.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -66,6 +67,8 @@ void CreateControlWindows(HWND parent, std::span<const ControlSpec> table) {
             SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
         if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PasswordBox)
             SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(row.maxLength), 0);
+        if (!row.accessibleName.empty())
+            SetAccessibleName(control, std::wstring(row.accessibleName));
     }
     for (const ControlSpec& row : table)
         if (row.kind == ControlKind::Label || row.kind == ControlKind::Image)

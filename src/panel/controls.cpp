@@ -44,6 +44,12 @@ void ListBox::AddItems(const std::vector<std::wstring>& items) {
     for (const std::wstring& item : items) AddItem(item);
 }
 
+void ListBox::SetItems(const std::vector<std::wstring>& items) {
+    RedrawOff quiet(hwnd_);
+    SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+    AddItems(items);
+}
+
 void ListBox::RemoveItem(int index) {
     if (index < 0 || index >= ListCount()) InvalidCall();
     bool wasSelected = ListIndex() == index;

@@ -32,6 +32,8 @@ class ListBox {
     void SetListIndex(int index);
     // Every row, in order.
     std::vector<std::wstring> Items() const;
+    // Replaces every row, without redrawing the list for each.
+    void SetItems(const std::vector<std::wstring>& items);
 
   private:
     HWND hwnd_ = nullptr;

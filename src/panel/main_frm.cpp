@@ -43,6 +43,27 @@ void RegisterWindowClass(WNDPROC proc) {
     if (!RegisterClassExW(&wc)) throw FailureFromLastError(kProgramName);
 }
 
+// In a high-contrast theme the window keeps to the theme's colours.
+bool HighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+std::wstring ClipboardText(HWND owner) {
+    std::wstring text;
+    if (!OpenClipboard(owner)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 IconHandle LoadIconAt(int id, int width, int height) {
     return IconHandle(static_cast<HICON>(
         LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, width, height, 0)));
@@ -177,7 +198,9 @@ void MainFrm::Show() {
 }
 
 bool MainFrm::PreTranslateMessage(MSG& msg) {
+    if (findDialog_ && IsDialogMessageW(findDialog_, &msg)) return true;
     if (!Hwnd() || (msg.hwnd != Hwnd() && !IsChild(Hwnd(), msg.hwnd))) return false;
+    if (TranslateShortcut(msg)) return true;
     return IsDialogMessageW(Hwnd(), &msg) != FALSE;
 }
 
@@ -224,7 +247,9 @@ void MainFrm::OnCommand(int id, int code) {
             if (clicked) lblLink_Click();
             break;
         default:
-            break;  // IDOK and IDCANCEL from Enter and Esc: no default button
+            // IDOK and IDCANCEL from Enter and Esc: no default button.
+            OnShortcutCommand(id);
+            break;
     }
 }
 
@@ -236,10 +261,16 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wParam);
             int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-            if (id == kIdLinkViewLog || id == kIdLblLink) SetTextColor(dc, GetLinkLook(id).color);
+            if (id == kIdLinkViewLog || id == kIdLblLink)
+                SetTextColor(dc,
+                             HighContrast() ? GetSysColor(COLOR_HOTLIGHT) : GetLinkLook(id).color);
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) != listApproved.Hwnd()) return std::nullopt;
+            ShowApprovedListMenu(lParam);
+            return 0;
         case WM_SETCURSOR: {
             // Sent for the control under the mouse: how the window learns of
             // moves over the links, which take the mouse messages themselves.
@@ -284,6 +315,10 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
         case WM_QUERYENDSESSION:
             return QueryEndSession() ? TRUE : FALSE;
         default:
+            if (msg == FindDialogMessage() && msg != 0) {
+                OnFindDialog(*reinterpret_cast<const FINDREPLACEW*>(lParam));
+                return 0;
+            }
             return std::nullopt;
     }
 }
@@ -302,6 +337,13 @@ LRESULT CALLBACK MainFrm::AddSiteSubclassProc(HWND hwnd, UINT msg, WPARAM wParam
         case WM_CHAR:
             self->Guarded([&] { self->txtAddSite_KeyPress(static_cast<int>(wParam)); });
             break;  // the key itself goes on to the text box unchanged
+        case WM_PASTE: {
+            // Several lines become several sites; one line pastes as usual.
+            std::wstring text = ClipboardText(hwnd);
+            if (text.find_first_of(L"\r\n") == std::wstring::npos) break;
+            self->Guarded([&] { self->PasteSites(text); });
+            return 0;
+        }
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, AddSiteSubclassProc, id);
             break;

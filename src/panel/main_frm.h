@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <optional>
 #include <string>
@@ -110,6 +111,25 @@ class MainFrm final : public WindowBase {
     void btnApprove_Click();
     void btnDeny_Click();
 
+    // --- keyboard shortcuts, the approved list's menu, paste (main_frm_commands.cpp) ---
+    // The shortcuts and the Delete key of the approved list; true when msg was one.
+    bool TranslateShortcut(MSG& msg);
+    // A command of a shortcut or of the context menu; false for another id.
+    bool OnShortcutCommand(int id);
+    void ShowApprovedListMenu(LPARAM screenPoint);
+    // Text with several lines pasted into txtAddSite: each non-empty line is
+    // added as Add adds a site; refused lines are listed in one message.
+    void PasteSites(const std::wstring& text);
+    void FindSite();
+    void FindNextSite();
+    void OnFindDialog(const FINDREPLACEW& find);
+    // The message the Find dialog sends its owner.
+    static UINT FindDialogMessage();
+    void SortSites();
+    void RemoveDuplicateSites();
+    void ImportSites();
+    void ExportSites();
+
     // --- password fields (main_frm_settings.cpp) ---
     void chkPwd_Click();
     void txtPwd_GotFocus();
@@ -150,6 +170,11 @@ class MainFrm final : public WindowBase {
     HCURSOR linkCursor_ = nullptr;  // shared resource: not freed
     LinkLook viewLogLook_, helpLinkLook_;
     HWND focusBeforeDeactivation_ = nullptr;
+    AcceleratorHandle shortcuts_;
+    // The Find dialog (modeless) and what it searches for.
+    FINDREPLACEW find_{};
+    wchar_t findText_[256] = {};
+    HWND findDialog_ = nullptr;
     bool permissionsShownThisSave_ = false;
     bool quitOnDestroy_ = false;
     bool closing_ = false;  // the question, a save or the password dialog is under way

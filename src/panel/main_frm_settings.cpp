@@ -63,6 +63,7 @@ PasswordFields MainFrm::CurrentPasswordFields() const {
 Settings MainFrm::CurrentSettings() const {
     Settings current;
     if (loaded_.approvedSites) current.approvedSites = listApproved.Items();
+    if (loaded_.approvedSites) current.loadedApprovedSites = *loaded_.approvedSites;
     if (loaded_.requestedSites) current.requestedSites = listRequested.Items();
     current.removedRequests = removedRequests_;
     if (loaded_.activityLogging) current.activityLogging = chkLogging.Value() == 1;

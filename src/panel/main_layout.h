@@ -45,6 +45,19 @@ enum ControlId : int {
     kIdBtnClose,
 };
 
+// Commands of the keyboard shortcuts and of the approved list's context menu
+// (WM_COMMAND ids, apart from the controls').
+enum CommandId : int {
+    kCmdHelp = 2001,  // F1
+    kCmdViewLog,      // Ctrl+L
+    kCmdFind,         // Ctrl+F
+    kCmdFindNext,     // F3
+    kCmdImport,
+    kCmdExport,
+    kCmdSort,
+    kCmdRemoveDuplicates,
+};
+
 // Inner (client) area of the window, in twips.
 constexpr int kMainClientWidthTwips = 6375;
 constexpr int kMainClientHeightTwips = 7875;

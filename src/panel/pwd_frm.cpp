@@ -29,7 +29,7 @@ constexpr ControlSpec kControls[] = {
     {L"lblHint",   pwdFrm::kIdLblHint,   K::Label,         kNoContainer, kHintCaption,       105,  240, 5355,  570, kNoTabIndex},
     {L"Image1",    pwdFrm::kIdImage1,    K::Image,         kNoContainer, L"",               1050,  795,  510,  465, kNoTabIndex},
     {L"Label2",    pwdFrm::kIdLabel2,    K::Label,         kNoContainer, L"Enter Password:", 1665,  975, 1350,  285, kNoTabIndex},
-    {L"txtPwd",    pwdFrm::kIdTxtPwd,    K::PasswordBox,   kNoContainer, L"",               3045,  960, 1500,  315, 0},
+    {L"txtPwd",    pwdFrm::kIdTxtPwd,    K::PasswordBox,   kNoContainer, L"",               3045,  960, 1500,  315, 0, 0, L"Enter Password"},
     {L"btnOk",     pwdFrm::kIdBtnOk,     K::DefaultButton, kNoContainer, L"OK",             1722, 1545, 1005,  360, 1},
     {L"cancelBtn", pwdFrm::kIdCancelBtn, K::Button,        kNoContainer, L"Cancel",         2854, 1545, 1005,  360, 2},
 };

@@ -23,7 +23,11 @@ struct PasswordSetting {
 };
 
 struct Settings {
-    std::optional<std::vector<std::wstring>> approvedSites;   // urls.txt
+    std::optional<std::vector<std::wstring>> approvedSites;  // urls.txt
+    // The approved sites as they were loaded: a save that finds urls.txt
+    // changed since (by the command-line tool, say) applies only its own
+    // changes to the file as it then stands.
+    std::vector<std::wstring> loadedApprovedSites;
     std::optional<std::vector<std::wstring>> requestedSites;  // "requests"
     // The requested entries approved or denied since the requests were
     // loaded: a save takes one stored entry away for each.

@@ -125,7 +125,8 @@ bool SettingsStore::LoadMode() const {
 Outcome SettingsStore::Save(Setting which, const Settings& s) const {
     switch (which) {
         case Setting::ApprovedSites:
-            return s.approvedSites ? SaveApprovedSites(*s.approvedSites) : Outcome::Skipped();
+            return s.approvedSites ? SaveApprovedSites(*s.approvedSites, s.loadedApprovedSites)
+                                   : Outcome::Skipped();
         case Setting::RequestedSites:
             return s.requestedSites ? SaveRequestedSites(s.removedRequests) : Outcome::Skipped();
         case Setting::ActivityLogging:
@@ -141,6 +142,15 @@ Outcome SettingsStore::Save(Setting which, const Settings& s) const {
 Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites) const {
     return Guarded([&] {
         SaveUrlsFile(UrlsPath(), sites);
+        return Outcome::Done();
+    });
+}
+
+Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites,
+                                         const std::vector<std::wstring>& asLoaded) const {
+    return Guarded([&] {
+        std::vector<std::wstring> now = LoadApprovedSites();
+        SaveUrlsFile(UrlsPath(), now == asLoaded ? sites : MergeChanges(asLoaded, sites, now));
         return Outcome::Done();
     });
 }

@@ -51,6 +51,11 @@ class SettingsStore {
     Outcome Save(Setting which, const Settings& settings) const;
 
     Outcome SaveApprovedSites(const std::vector<std::wstring>& sites) const;
+    // Writes `sites` when urls.txt still holds `asLoaded`; otherwise the file
+    // as it stands now, less one row for each row removed since the load and
+    // with the rows added since appended.
+    Outcome SaveApprovedSites(const std::vector<std::wstring>& sites,
+                              const std::vector<std::wstring>& asLoaded) const;
     // Writes back the requests stored now (the add-on may have added some
     // since they were loaded) less one entry for each removed one: the
     // non-empty entries, in order. A value that cannot be read is a failure.

@@ -1,6 +1,7 @@
 #include "site_text.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "text.h"
 
@@ -56,13 +57,46 @@ std::vector<std::wstring> SplitRequests(std::wstring_view text) {
     return Split(text, L'\0');
 }
 
+std::vector<std::wstring> MergeChanges(const std::vector<std::wstring>& before,
+                                       const std::vector<std::wstring>& after,
+                                       std::vector<std::wstring> now) {
+    std::unordered_map<std::wstring, long> count;  // > 0: rows removed, < 0: rows added
+    for (const std::wstring& row : before) ++count[row];
+    for (const std::wstring& row : after) --count[row];
+    std::vector<std::wstring> removed;
+    for (const std::wstring& row : before) {
+        auto found = count.find(row);
+        if (found->second > 0) {
+            removed.push_back(row);
+            --found->second;
+        }
+    }
+    now = WithoutRemoved(std::move(now), removed);
+    for (const std::wstring& row : after) {
+        auto found = count.find(row);
+        if (found->second < 0) {
+            now.push_back(row);
+            ++found->second;
+        }
+    }
+    return now;
+}
+
 std::vector<std::wstring> WithoutRemoved(std::vector<std::wstring> entries,
                                          const std::vector<std::wstring>& removed) {
-    for (const std::wstring& gone : removed) {
-        auto found = std::find(entries.begin(), entries.end(), gone);
-        if (found != entries.end()) entries.erase(found);
+    if (removed.empty()) return entries;
+    std::unordered_map<std::wstring, long> pending;
+    for (const std::wstring& gone : removed) ++pending[gone];
+    std::vector<std::wstring> kept;
+    kept.reserve(entries.size());
+    for (std::wstring& entry : entries) {
+        auto found = pending.find(entry);
+        if (found != pending.end() && found->second > 0)
+            --found->second;  // the first occurrences go
+        else
+            kept.push_back(std::move(entry));
     }
-    return entries;
+    return kept;
 }
 
 }  // namespace zendrel

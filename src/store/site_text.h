@@ -26,6 +26,13 @@ std::wstring JoinRequests(const std::vector<std::wstring>& entries);
 // included; the empty text gives none.
 std::vector<std::wstring> SplitRequests(std::wstring_view text);
 
+// The changes from `before` to `after` (one row removed for each row of
+// `before` that `after` lacks, the rows `after` has more appended in its
+// order) applied to `now`.
+std::vector<std::wstring> MergeChanges(const std::vector<std::wstring>& before,
+                                       const std::vector<std::wstring>& after,
+                                       std::vector<std::wstring> now);
+
 // The entries less one occurrence (the first) of each removed entry, in order.
 std::vector<std::wstring> WithoutRemoved(std::vector<std::wstring> entries,
                                          const std::vector<std::wstring>& removed);

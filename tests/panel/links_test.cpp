@@ -229,6 +229,24 @@ TEST_F(LinksTest, TheHelpLinkOpensTheHelpFileOfTheProgramFolder) {
     EXPECT_TRUE(boxes_.Seen().empty());
 }
 
+TEST_F(LinksTest, F1OpensTheHelpTopicAndCtrlLTheActivityLog) {
+    ASSERT_TRUE(CopyFileW((ExeFolder() + L"\\ZendrelHelp.chm").c_str(),
+                          (Folder() + L"\\ZendrelHelp.chm").c_str(), TRUE));
+    SetForegroundWindow(window_->Hwnd());
+    SetFocus(window_->Control(kIdTxtPwd));
+    SendKeys({VK_F1});
+    Pump(*window_);
+    HWND viewer = FindWindowW(L"HH Parent", nullptr);
+    ASSERT_NE(viewer, nullptr);
+    DestroyWindow(viewer);
+    SetForegroundWindow(window_->Hwnd());
+    SetFocus(window_->Control(kIdListRequested));
+    SendKeys({VK_CONTROL, 'L'});
+    Pump(*window_);
+    ASSERT_EQ(boxes_.Seen().size(), 1u);  // no log yet: the notice says so
+    EXPECT_EQ(boxes_.Seen()[0].title, L"Activity Log");
+}
+
 TEST_F(LinksTest, HelpOpensFromAProgramFolderTheCodePageCannotName) {
     // Code page 1252 has no Cyrillic letters.
     std::wstring folder = Folder() + L"\\\u043f\u0430\u043f\u043a\u0430";

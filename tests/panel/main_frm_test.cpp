@@ -2,6 +2,7 @@
 // captions, places and font at two DPIs, its images and tooltip, the focus
 // and the keyboard (Tab order, Alt letters, Enter).
 #include <windows.h>
+#include <oleacc.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -229,6 +230,38 @@ TEST_F(MainFrmTest, LinksAreDarkBlueWithTheHandPointer) {
                  reinterpret_cast<WPARAM>(window->Control(kIdLblLink)),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), hand);
+}
+
+TEST_F(MainFrmTest, ScreenReadersNameEachInputControl) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    MessageBoxAnswerer boxes;
+    auto window = OpenWindow();
+    const std::pair<int, const wchar_t*> names[] = {
+        {kIdTxtAddSite, L"Address of Web site to allow"},
+        {kIdListApproved, L"Allowed Sites"},
+        {kIdListRequested, L"Requested Sites"},
+        {kIdChkEnable, L"Enable Zendrel for the Current User"},
+        {kIdChkLogging, L"Enable Activity Logging"},
+        {kIdChkPwd, L"Protect Zendrel Settings with a Password"},
+        {kIdTxtPwd, L"Password"},
+        {kIdTxtPwdConfirm, L"Confirm Password"},
+        {kIdTxtHint, L"Password hint"},
+    };
+    for (auto [id, name] : names) {
+        IAccessible* accessible = nullptr;
+        ASSERT_EQ(AccessibleObjectFromWindow(window->Control(id), OBJID_CLIENT, IID_IAccessible,
+                                             reinterpret_cast<void**>(&accessible)),
+                  S_OK);
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR read = nullptr;
+        EXPECT_EQ(accessible->get_accName(self, &read), S_OK);
+        EXPECT_EQ(std::wstring(read ? read : L""), name);
+        SysFreeString(read);
+        accessible->Release();
+    }
+    CoUninitialize();
 }
 
 TEST_F(MainFrmTest, CloseButtonHasItsTooltip) {

@@ -78,6 +78,102 @@ TEST_F(SiteListsTest, ASiteUrlsTxtCannotHoldAsOneLineIsRefusedAndKeptInTheBox) {
     EXPECT_EQ(Approved().back(), L"caf\u00e9.example");
 }
 
+TEST_F(SiteListsTest, PastingSeveralLinesAddsEachAsASiteAndListsTheRefusedOnes) {
+    boxes_.Then(IDOK);
+    SetClipboardText(L"one.example\r\n\r\n  two.example  \ntab\t.example\rthree.example");
+    SendMessageW(AddSite(), WM_PASTE, 0, 0);
+    EXPECT_EQ(Approved(), (Rows{L"first.example", L"second.example", L"third.example",
+                                L"one.example", L"two.example", L"three.example"}));
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].title, L"Paste Sites");
+    EXPECT_NE(boxes_.Seen()[0].text.find(L"line 4: control characters"), std::wstring::npos);
+    EXPECT_EQ(TextOf(AddSite()), L"");
+    // One line pastes into the box as usual.
+    SetClipboardText(L"single.example");
+    SendMessageW(AddSite(), WM_PASTE, 0, 0);
+    EXPECT_EQ(TextOf(AddSite()), L"single.example");
+    EXPECT_EQ(Approved().size(), 6u);
+}
+
+// While it lives, types the keys into the first popup menu that opens on
+// this thread (from a thread timer, which runs inside the menu's loop).
+class MenuTyper {
+  public:
+    explicit MenuTyper(std::initializer_list<WORD> keys) : keys_(keys) {
+        self_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, OnTimer);
+    }
+    ~MenuTyper() {
+        KillTimer(nullptr, timer_);
+        self_ = nullptr;
+    }
+    MenuTyper(const MenuTyper&) = delete;
+    MenuTyper& operator=(const MenuTyper&) = delete;
+    bool typed = false;
+
+  private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        if (!self_ || self_->typed || !FindWindowW(L"#32768", nullptr)) return;
+        self_->typed = true;
+        for (WORD key : self_->keys_) SendKeys({key});
+    }
+    static inline MenuTyper* self_ = nullptr;
+    std::vector<WORD> keys_;
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(SiteListsTest, TheApprovedListSortsDropsDuplicatesAndDeletesFromItsMenuAndKeys) {
+    ListApproved(*window_).AddItem(L"first.example");
+    ListApproved(*window_).AddItem(L"Alpha.example");
+    HWND list = ListApproved(*window_).Hwnd();
+    SetForegroundWindow(window_->Hwnd());
+    SetFocus(list);
+    {
+        MenuTyper typer({'S'});  // "Sort A to Z"
+        SendKeys({VK_SHIFT, VK_F10});
+        for (int tries = 0; tries < 100 && !typer.typed; ++tries) {
+            Pump(*window_);
+            Sleep(20);
+        }
+        Pump(*window_);
+    }
+    EXPECT_EQ(Approved(), (Rows{L"Alpha.example", L"first.example", L"first.example",
+                                L"second.example", L"third.example"}));
+    boxes_.Then(IDOK);
+    SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdRemoveDuplicates, 0);
+    EXPECT_EQ(Approved(),
+              (Rows{L"Alpha.example", L"first.example", L"second.example", L"third.example"}));
+    EXPECT_EQ(boxes_.Seen().back().title, L"Remove Duplicates");
+    SelectRow(list, 0);
+    SetFocus(list);
+    SendKeys({VK_DELETE});
+    Pump(*window_);
+    EXPECT_EQ(Approved(), (Rows{L"first.example", L"second.example", L"third.example"}));
+}
+
+TEST_F(SiteListsTest, FindSelectsTheNextSiteThatContainsTheText) {
+    SetForegroundWindow(window_->Hwnd());
+    SetFocus(ListApproved(*window_).Hwnd());
+    SendKeys({VK_CONTROL, 'F'});
+    Pump(*window_);
+    HWND find = FindWindowW(L"#32770", L"Find");
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(GetWindow(find, GW_OWNER), window_->Hwnd());
+    SetWindowTextW(GetDlgItem(find, 1152), L"IRD");  // the dialog's text box
+    SendMessageW(find, WM_COMMAND, IDOK, 0);         // Find Next
+    Pump(*window_);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), 2);
+    SendMessageW(find, WM_COMMAND, IDCANCEL, 0);
+    Pump(*window_);
+    // F3 goes on from the selected row, round the end of the list.
+    SetWindowTextW(GetDlgItem(find, 1152), L"");
+    SetFocus(ListApproved(*window_).Hwnd());
+    SendKeys({VK_F3});
+    Pump(*window_);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), 2);  // the only match
+    EXPECT_TRUE(boxes_.Seen().empty());
+}
+
 TEST_F(SiteListsTest, AddWithAnEmptyBoxChangesNothing) {
     SelectRow(ListApproved(*window_).Hwnd(), 2);
     SelectRow(ListRequested(*window_).Hwnd(), 1);

@@ -39,6 +39,19 @@ TEST_F(StoreTest, ApprovedSitesLoadLineByLineAndSaveBackExactly) {
     EXPECT_EQ(ReadUrls(), "");
 }
 
+TEST_F(StoreTest, ASaveWritesItsListUnlessUrlsTxtChangedSinceTheLoad) {
+    WriteUrls("a.example\r\nb.example\r\n");
+    Rows loaded = Store().LoadApprovedSites();
+    Rows sorted = {L"b.example", L"a.example", L"c.example"};
+    Store().SaveApprovedSites(sorted, loaded);
+    EXPECT_EQ(ReadUrls(), "b.example\r\na.example\r\nc.example\r\n");
+    // Another program adds a row and removes one meanwhile: both stay done.
+    loaded = Store().LoadApprovedSites();
+    WriteUrls("b.example\r\ntool.example\r\nc.example\r\n");
+    Store().SaveApprovedSites({L"b.example", L"c.example", L"d.example"}, loaded);
+    EXPECT_EQ(ReadUrls(), "b.example\r\ntool.example\r\nc.example\r\nd.example\r\n");
+}
+
 TEST_F(StoreTest, AMissingOrHeldUrlsFileIsAFailureOrARefusal) {
     WriteUrls("kept.example\r\n");
     HANDLE held =

@@ -71,5 +71,34 @@ TEST(Requests, TrailingNulGivesAnEmptyEntryThatIsNotWrittenBack) {
     EXPECT_EQ(JoinRequests(entries), std::wstring(L"one.example\0two.example", 23));
 }
 
+TEST(SiteChanges, AChangedFileKeepsItsRowsAndGetsOnlyTheWindowsOwnChanges) {
+    using Rows = std::vector<std::wstring>;
+    struct Case {
+        const char* what;
+        Rows before, after, now, merged;
+    };
+    const Case cases[] = {
+        {"unchanged rows stay, removed go, added come last",
+         {L"a", L"b", L"c"},
+         {L"a", L"c", L"d"},
+         {L"x", L"a", L"b", L"c", L"y"},
+         {L"x", L"a", L"c", L"y", L"d"}},
+        {"one removal takes one of two equal rows",
+         {L"a", L"a"},
+         {L"a"},
+         {L"a", L"a", L"a"},
+         {L"a", L"a"}},
+        {"a row removed elsewhere is not added back", {L"a", L"b"}, {L"a", L"b"}, {L"a"}, {L"a"}},
+        {"a row added here and elsewhere comes twice",
+         {L"a"},
+         {L"a", L"n"},
+         {L"a", L"n"},
+         {L"a", L"n", L"n"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MergeChanges(c.before, c.after, c.now), c.merged) << c.what;
+    EXPECT_EQ(WithoutRemoved({L"a", L"b", L"a", L"c"}, {L"a", L"c", L"z"}), (Rows{L"b", L"a"}));
+}
+
 }  // namespace
 }  // namespace zendrel

@@ -49,8 +49,11 @@ BOOL CALLBACK FindInProcess(HWND hwnd, LPARAM lp) {
 bool IsMessageBox(HWND hwnd) {
     wchar_t cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
+    // A message box has its text control and no text box (the Find dialog,
+    // for one, has labels of the same id, and a text box).
     return std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd) &&
-           GetDlgItem(hwnd, kMessageTextId) != nullptr;
+           GetDlgItem(hwnd, kMessageTextId) != nullptr &&
+           FindWindowExW(hwnd, nullptr, L"Edit", nullptr) == nullptr;
 }
 
 BoxInfo ReadBox(HWND box) {

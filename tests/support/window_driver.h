@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,13 @@ void PumpMessages(const std::function<bool(MSG&)>& preTranslate);
 // Posts a key press to the focused window, as the keyboard would: key down
 // (with Alt held when alt is true) and key up; the caller pumps the messages.
 void PostKeyPress(UINT virtualKey, bool alt = false);
+
+// Real keyboard input (SendInput) to the focused window: the keys pressed in
+// order and released in reverse, as Ctrl+L is typed; the caller pumps.
+void SendKeys(std::initializer_list<WORD> keys);
+
+// Puts text on the clipboard as Unicode text.
+void SetClipboardText(std::wstring_view text);
 
 // The rectangle of a child window in its parent's client coordinates.
 RECT RectInParent(HWND child);

@@ -1,0 +1,235 @@
+// The keyboard shortcuts of the window (F1 help, Ctrl+L the activity log,
+// Ctrl+F and F3 find, Delete in the approved list), the approved list's
+// context menu (import, export, find, sort, duplicates), and pasting many
+// sites at once.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "main_frm.h"
+#include "site_rules.h"
+#include "text.h"
+
+namespace zendrel {
+
+namespace {
+
+constexpr std::size_t kRefusedLinesShown = 10;
+
+AcceleratorHandle CreateShortcuts() {
+    ACCEL keys[] = {
+        {FVIRTKEY, VK_F1, kCmdHelp},
+        {FVIRTKEY | FCONTROL, 'L', kCmdViewLog},
+        {FVIRTKEY | FCONTROL, 'F', kCmdFind},
+        {FVIRTKEY, VK_F3, kCmdFindNext},
+    };
+    return AcceleratorHandle(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
+}
+
+// Lines of pasted text: split at CR LF, LF or CR, surrounding blanks trimmed.
+std::vector<std::wstring> PastedLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::wstring line;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        wchar_t c = i < text.size() ? text[i] : L'\n';
+        if (c == L'\r' || c == L'\n') {
+            lines.push_back(TrimSpaces(line));
+            line.clear();
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+const wchar_t* Reason(SiteProblem problem) {
+    return problem == SiteProblem::NotInCodePage ? L"characters this computer cannot store"
+                                                 : L"control characters";
+}
+
+bool LessIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+bool ContainsIgnoringCase(const std::wstring& text, const std::wstring& part) {
+    auto lower = [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); };
+    auto found = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                             [&](wchar_t a, wchar_t b) { return lower(a) == lower(b); });
+    return found != text.end();
+}
+
+}  // namespace
+
+UINT MainFrm::FindDialogMessage() {
+    static const UINT message = RegisterWindowMessageW(FINDMSGSTRINGW);
+    return message;
+}
+
+bool MainFrm::TranslateShortcut(MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && msg.hwnd == listApproved.Hwnd()) {
+        btnRemove_Click();
+        return true;
+    }
+    if (!shortcuts_) shortcuts_ = CreateShortcuts();
+    return shortcuts_ && TranslateAcceleratorW(Hwnd(), shortcuts_.Get(), &msg) != 0;
+}
+
+bool MainFrm::OnShortcutCommand(int id) {
+    bool sitesEditable = IsWindowEnabled(listApproved.Hwnd()) != FALSE;
+    switch (id) {
+        case kCmdHelp:
+            lblLink_Click();
+            return true;
+        case kCmdViewLog:
+            linkViewLog_Click();
+            return true;
+        case kCmdFind:
+            if (sitesEditable) FindSite();
+            return true;
+        case kCmdFindNext:
+            if (sitesEditable) FindNextSite();
+            return true;
+        case kCmdImport:
+            if (sitesEditable) ImportSites();
+            return true;
+        case kCmdExport:
+            if (sitesEditable) ExportSites();
+            return true;
+        case kCmdSort:
+            if (sitesEditable) SortSites();
+            return true;
+        case kCmdRemoveDuplicates:
+            if (sitesEditable) RemoveDuplicateSites();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainFrm::ShowApprovedListMenu(LPARAM screenPoint) {
+    if (!IsWindowEnabled(listApproved.Hwnd())) return;
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) return;
+    AppendMenuW(menu.Get(), MF_STRING, kCmdImport, L"&Import Sites...");
+    AppendMenuW(menu.Get(), MF_STRING, kCmdExport, L"&Export Sites...");
+    AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.Get(), MF_STRING, kCmdFind, L"&Find...\tCtrl+F");
+    AppendMenuW(menu.Get(), MF_STRING, kCmdSort, L"&Sort A to Z");
+    AppendMenuW(menu.Get(), MF_STRING, kCmdRemoveDuplicates, L"Remove &Duplicates");
+    POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
+    if (screenPoint == -1) {
+        // From the keyboard (Shift+F10, the menu key): at the selected row,
+        // or the list's corner.
+        RECT row{};
+        int selected = listApproved.ListIndex();
+        if (selected < 0 || SendMessageW(listApproved.Hwnd(), LB_GETITEMRECT, selected,
+                                         reinterpret_cast<LPARAM>(&row)) == LB_ERR)
+            row = {};
+        at = {row.left + 8, row.bottom};
+        ClientToScreen(listApproved.Hwnd(), &at);
+    }
+    int command =
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, Hwnd(), nullptr);
+    if (command) OnShortcutCommand(command);
+}
+
+void MainFrm::PasteSites(const std::wstring& text) {
+    std::vector<std::wstring> added;
+    std::wstring refused;
+    std::size_t refusedCount = 0;
+    std::vector<std::wstring> lines = PastedLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SiteProblem problem = CheckSite(lines[i]);
+        if (problem == SiteProblem::Empty) continue;
+        if (problem == SiteProblem::None) {
+            added.push_back(lines[i]);
+        } else if (++refusedCount <= kRefusedLinesShown) {
+            refused += L"\r\nline " + std::to_wstring(i + 1) + L": " + Reason(problem);
+        }
+    }
+    listApproved.AddItems(added);
+    listApproved.SetListIndex(-1);
+    listRequested.SetListIndex(-1);
+    if (refusedCount == 0) return;
+    if (refusedCount > kRefusedLinesShown) refused += L"\r\n...";
+    std::wstring message =
+        L"Added " + std::to_wstring(added.size()) + L" sites. " + std::to_wstring(refusedCount) +
+        L" pasted lines were not added, because urls.txt cannot hold them:" + refused;
+    MessageBoxW(Hwnd(), message.c_str(), L"Paste Sites", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void MainFrm::FindSite() {
+    if (findDialog_) {
+        SetFocus(findDialog_);
+        return;
+    }
+    find_ = {};
+    find_.lStructSize = sizeof find_;
+    find_.hwndOwner = Hwnd();
+    find_.lpstrFindWhat = findText_;
+    find_.wFindWhatLen = static_cast<WORD>(std::size(findText_));
+    find_.Flags = FR_DOWN | FR_HIDEUPDOWN | FR_HIDEMATCHCASE | FR_HIDEWHOLEWORD;
+    findDialog_ = FindTextW(&find_);
+}
+
+void MainFrm::OnFindDialog(const FINDREPLACEW& find) {
+    if (find.Flags & FR_DIALOGTERM) {
+        findDialog_ = nullptr;
+    } else if (find.Flags & FR_FINDNEXT) {
+        FindNextSite();
+    }
+}
+
+void MainFrm::FindNextSite() {
+    std::wstring part = findText_;
+    if (part.empty()) {
+        FindSite();
+        return;
+    }
+    std::vector<std::wstring> rows = listApproved.Items();
+    int count = static_cast<int>(rows.size());
+    int start = listApproved.ListIndex();
+    // From the row after the selected one, round to it.
+    for (int step = 1; step <= count; ++step) {
+        int row = (start + step) % count;
+        if (row < 0) row += count;
+        if (ContainsIgnoringCase(rows[static_cast<std::size_t>(row)], part)) {
+            listApproved.SetListIndex(row);
+            return;
+        }
+    }
+    std::wstring message = L"No approved site contains \"" + part + L"\".";
+    MessageBoxW(findDialog_ ? findDialog_ : Hwnd(), message.c_str(), L"Find",
+                MB_OK | MB_ICONINFORMATION);
+}
+
+void MainFrm::SortSites() {
+    std::vector<std::wstring> rows = listApproved.Items();
+    std::stable_sort(rows.begin(), rows.end(), LessIgnoringCase);
+    listApproved.SetItems(rows);
+}
+
+void MainFrm::RemoveDuplicateSites() {
+    std::vector<std::wstring> rows = listApproved.Items();
+    std::unordered_set<std::wstring> seen;
+    std::vector<std::wstring> kept;
+    kept.reserve(rows.size());
+    for (std::wstring& row : rows)
+        if (seen.insert(row).second) kept.push_back(std::move(row));
+    std::size_t removed = rows.size() - kept.size();
+    if (removed) listApproved.SetItems(kept);
+    std::wstring message =
+        removed == 0 ? std::wstring(L"No site was listed twice.")
+                     : L"Removed " + std::to_wstring(removed) + L" sites that were listed before.";
+    MessageBoxW(Hwnd(), message.c_str(), L"Remove Duplicates", MB_OK | MB_ICONINFORMATION);
+}
+
+void MainFrm::ImportSites() {}
+
+void MainFrm::ExportSites() {}
+
+}  // namespace zendrel
