@@ -52,6 +52,7 @@ void MainFrm::Form_Load() {
     loaded_ = loaded.settings;
     ShowSettings(loaded_);
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
+    StartWatching();
 }
 
 bool MainFrm::Form_QueryUnload() {
@@ -103,12 +104,18 @@ void MainFrm::Unload() {
         close = Form_QueryUnload();
     }
     if (close && !ended_) EndProgram();
+    if (!ended_) HandlePendingChanges();
 }
 
 bool MainFrm::QueryEndSession() {
     if (closing_) return false;
-    FlagScope closing(closing_);
-    return Form_QueryUnload();
+    bool close = false;
+    {
+        FlagScope closing(closing_);
+        close = Form_QueryUnload();
+    }
+    if (!ended_) HandlePendingChanges();
+    return close;
 }
 
 void MainFrm::SaveAllSettings() {

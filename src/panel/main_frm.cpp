@@ -97,6 +97,7 @@ MainFrm::~MainFrm() {
 }
 
 void MainFrm::OnDestroyed() noexcept {
+    watcher_.reset();
     tooltip_ = nullptr;
     if (quitOnDestroy_) PostQuitMessage(0);
 }
@@ -131,6 +132,10 @@ void MainFrm::CreateControls() {
     tool.lpszText = const_cast<wchar_t*>(kCloseTooltip);
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
         throw Failure(kOutOfMemory, kProgramName);
+    // The requested list's tip tells when the add-on's new requests came in.
+    tool.uId = reinterpret_cast<UINT_PTR>(listRequested.Hwnd());
+    tool.lpszText = const_cast<wchar_t*>(L"Requested sites");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
@@ -315,6 +320,7 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
         case WM_QUERYENDSESSION:
             return QueryEndSession() ? TRUE : FALSE;
         default:
+            if (std::optional<LRESULT> live = HandleLiveMessage(msg, wParam)) return live;
             if (msg == FindDialogMessage() && msg != 0) {
                 OnFindDialog(*reinterpret_cast<const FINDREPLACEW*>(lParam));
                 return 0;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "password_rules.h"
 #include "settings.h"
 #include "settings_store.h"
+#include "settings_watcher.h"
 #include "window_base.h"
 
 namespace zendrel {
@@ -45,6 +47,10 @@ class MainFrm final : public WindowBase {
     // The program has ended: the window is gone, or going, and nothing more
     // of it runs.
     bool Ended() const { return ended_; }
+
+    // How often the window has re-read settings that another program changed
+    // while it was open.
+    int LiveRefreshes() const { return liveRefreshes_; }
 
     int Dpi() const { return dpi_; }
     // The window of a control of the table; null for a picture box (a
@@ -130,6 +136,18 @@ class MainFrm final : public WindowBase {
     void ImportSites();
     void ExportSites();
 
+    // --- settings changed by other programs while open (main_frm_live.cpp) ---
+    void StartWatching();
+    // The watcher's message; nullopt for any other message.
+    std::optional<LRESULT> HandleLiveMessage(UINT msg, WPARAM wParam);
+    void OnSettingsChanged(unsigned changes);
+    // Changes that came while a close was under way, handled after it.
+    void HandlePendingChanges();
+    void RefreshApprovedSites();
+    void RefreshRequestedSites();
+    void RefreshActivityLogging();
+    void RefreshMode();
+
     // --- password fields (main_frm_settings.cpp) ---
     void chkPwd_Click();
     void txtPwd_GotFocus();
@@ -178,6 +196,9 @@ class MainFrm final : public WindowBase {
     bool permissionsShownThisSave_ = false;
     bool quitOnDestroy_ = false;
     bool closing_ = false;  // the question, a save or the password dialog is under way
+    std::unique_ptr<SettingsWatcher> watcher_;
+    unsigned pendingChanges_ = 0;  // bits of SettingsWatcher::Change
+    int liveRefreshes_ = 0;
     bool ended_ = false;
 };
 
