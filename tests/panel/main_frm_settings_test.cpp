@@ -13,10 +13,6 @@ namespace {
 using Rows = std::vector<std::wstring>;
 using namespace std::string_literals;
 
-std::string Dword(DWORD value) {
-    return std::string(reinterpret_cast<const char*>(&value), 4);
-}
-
 class MainFrmSettingsTest : public PanelFixture {
   protected:
     // Closes the window with Yes: every setting it holds is saved and the

@@ -52,6 +52,11 @@ class SettingsFixture : public ::testing::Test {
 // The four-line failure report as the program shows it.
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number);
 
+// The four bytes of a REG_DWORD value.
+inline std::string Dword(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 // Runs addon_standin.exe (beside the test program) with the arguments to its
 // end; its exit code.
 DWORD RunAddonStandin(const std::wstring& arguments);

@@ -14,10 +14,6 @@ namespace {
 using Rows = std::vector<std::wstring>;
 using namespace std::string_literals;
 
-std::string Dword(DWORD value) {
-    return std::string(reinterpret_cast<const char*>(&value), 4);
-}
-
 class StoreTest : public SettingsFixture {
   protected:
     SettingsStore Store() const { return SettingsStore(Folder()); }
