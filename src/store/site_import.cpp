@@ -169,13 +169,11 @@ std::wstring ImportSummary(const SiteImport& result, std::size_t maxRefusedShown
     if (result.alreadyListed > 0)
         summary += L"; " + Plural(result.alreadyListed, L"was", L"were") + L" already listed";
     if (!result.refused.empty()) {
-        summary += L"; " + std::to_wstring(result.refused.size()) + L" refused: ";
+        summary += L"; " + std::to_wstring(result.refused.size()) + L" refused";
         std::size_t shown = std::min(maxRefusedShown, result.refused.size());
-        for (std::size_t i = 0; i < shown; ++i) {
-            if (i > 0) summary += L", ";
-            summary += DescribeRefusedLine(result.refused[i]);
-        }
-        if (shown < result.refused.size())
+        for (std::size_t i = 0; i < shown; ++i)
+            summary += (i == 0 ? L": " : L", ") + DescribeRefusedLine(result.refused[i]);
+        if (shown > 0 && shown < result.refused.size())
             summary += L" and " + std::to_wstring(result.refused.size() - shown) + L" more";
     }
     return summary;

@@ -57,7 +57,7 @@ SiteImport ReadSiteList(std::wstring_view text, const std::vector<std::wstring>&
 // One line on what an import did, for a message or a console:
 // "Imported 118 sites; 3 were already listed; 1 refused: line 17 "..." (reason)".
 // The parts with nothing to say are left out; at most `maxRefusedShown` refused
-// lines are named, the rest counted ("and 4 more").
+// lines are named, the rest counted ("and 4 more"); with 0, only counted.
 std::wstring ImportSummary(const SiteImport& result, std::size_t maxRefusedShown = 5);
 
 // A refused line as the summary names it: line 17 "text" (reason). Control

@@ -131,6 +131,7 @@ struct SummaryCase {
     std::size_t added;
     std::size_t listed;
     std::size_t refused;
+    std::size_t shown;
     std::wstring summary;
 };
 
@@ -146,17 +147,18 @@ TEST_P(ImportSummaryTest, SaysWhatHappened) {
     result.alreadyListed = GetParam().listed;
     for (std::size_t i = 0; i < GetParam().refused; ++i)
         result.refused.push_back({17 + i, L"b\u0007", L"control character"});
-    EXPECT_EQ(ImportSummary(result, 2), GetParam().summary);
+    EXPECT_EQ(ImportSummary(result, GetParam().shown), GetParam().summary);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Parts, ImportSummaryTest,
     ::testing::Values(
-        SummaryCase{"Nothing", 0, 0, 0, L"Imported 0 sites"},
-        SummaryCase{"One", 1, 1, 0, L"Imported 1 site; 1 was already listed"},
-        SummaryCase{"All", 118, 3, 1,
+        SummaryCase{"Nothing", 0, 0, 0, 2, L"Imported 0 sites"},
+        SummaryCase{"One", 1, 1, 0, 2, L"Imported 1 site; 1 was already listed"},
+        SummaryCase{"RefusedOnlyCounted", 1, 0, 3, 0, L"Imported 1 site; 3 refused"},
+        SummaryCase{"All", 118, 3, 1, 2,
                     L"Imported 118 sites; 3 were already listed; 1 refused: line 17 \"b?\" (control character)"},
-        SummaryCase{"ManyRefused", 2, 0, 5,
+        SummaryCase{"ManyRefused", 2, 0, 5, 2,
                     L"Imported 2 sites; 5 refused: line 17 \"b?\" (control character), "
                     L"line 18 \"b?\" (control character) and 3 more"}),
     [](const auto& info) { return std::string(info.param.name); });
