@@ -184,12 +184,13 @@ ExitCode Commands::Import(const std::wstring& file, bool replace) const {
     // An empty or unreadable list on a share must not wipe every machine's.
     if (replace && result.sitesToAdd.empty())
         throw CommandError{kExitFailure, L"the file lists no site to keep; nothing was replaced"};
+    std::wstring summary = ImportSummary(result, 0);
     if (replace)
         approved = std::move(result.sitesToAdd);
     else
         approved.insert(approved.end(), result.sitesToAdd.begin(), result.sitesToAdd.end());
     if (replace || !result.sitesToAdd.empty()) SaveApproved(approved);
-    WriteLine(Stream::Out, ImportSummary(result, 0));
+    WriteLine(Stream::Out, summary);
     return kExitSuccess;
 }
 

@@ -123,13 +123,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Every byte is a character of 1252: the ANSI file's refused line
         // holds a control character instead of a Cyrillic letter.
-        ImportCase{"Ansi", "# list\r\ncaf\xE9.fr\r\n old.com \r\nbad\x01\r\n\r\nb.org", L"bad\u0001", kControl},
-        ImportCase{"Utf8", "# list\r\ncaf\xC3\xA9.fr\r\n old.com \r\n\xD0\xB0.ru\r\n\r\nb.org", L"\u0430.ru", kCodePage},
-        ImportCase{"Utf8Bom", "\xEF\xBB\xBF# list\ncaf\xC3\xA9.fr\n old.com \n\xD0\xB0.ru\n\nb.org\n", L"\u0430.ru", kCodePage},
-        ImportCase{"Utf16Le", "\xFF\xFE#\0\r\0\n\0c\0a\0f\0\xE9\0.\0f\0r\0\r\0\n\0o\0l\0d\0.\0c\0o\0m\0\r\0\n\0"
-                              "\x30\x04.\0r\0u\0\r\0\n\0\r\0\n\0b\0.\0o\0r\0g\0"s, L"\u0430.ru", kCodePage},
-        ImportCase{"Utf16Be", "\xFE\xFF\0#\0\n\0c\0a\0f\0\xE9\0.\0f\0r\0\n\0o\0l\0d\0.\0c\0o\0m\0\n"
-                              "\x04\x30\0.\0r\0u\0\n\0\n\0b\0.\0o\0r\0g"s, L"\u0430.ru", kCodePage}),
+        ImportCase{"Ansi", "# list\r\ncaf\xE9.fr\r\n old.com \r\nbad\x01\r\n\r\nb.org",
+                   L"bad\u0001", kControl},
+        ImportCase{"Utf8", "# list\r\ncaf\xC3\xA9.fr\r\n old.com \r\n\xD0\xB0.ru\r\n\r\nb.org",
+                   L"\u0430.ru", kCodePage},
+        ImportCase{"Utf8Bom",
+                   "\xEF\xBB\xBF# list\ncaf\xC3\xA9.fr\n old.com \n\xD0\xB0.ru\n\nb.org\n",
+                   L"\u0430.ru", kCodePage},
+        ImportCase{
+            "Utf16Le",
+            "\xFF\xFE#\0\r\0\n\0c\0a\0f\0\xE9\0.\0f\0r\0\r\0\n\0o\0l\0d\0.\0c\0o\0m\0\r\0\n\0"
+            "\x30\x04.\0r\0u\0\r\0\n\0\r\0\n\0b\0.\0o\0r\0g\0"s,
+            L"\u0430.ru", kCodePage},
+        ImportCase{"Utf16Be",
+                   "\xFE\xFF\0#\0\n\0c\0a\0f\0\xE9\0.\0f\0r\0\n\0o\0l\0d\0.\0c\0o\0m\0\n"
+                   "\x04\x30\0.\0r\0u\0\n\0\n\0b\0.\0o\0r\0g"s,
+                   L"\u0430.ru", kCodePage}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SiteListFileTest, ImportsAHundredThousandLines) {
@@ -146,8 +155,8 @@ TEST_F(SiteListFileTest, ImportsAHundredThousandLines) {
 TEST_F(SiteListFileTest, ImportOfAFileThatCannotBeReadFails) {
     EXPECT_EQ(FailureNumber([&] { ImportSiteFile(File(L"missing.txt"), {}); }), 53);
     Write(File(L"held.txt"), "a.com");
-    HANDLE held = CreateFileW(File(L"held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE held =
+        CreateFileW(File(L"held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(FailureNumber([&] { ImportSiteFile(File(L"held.txt"), {}); }), 70);
     CloseHandle(held);
 }
@@ -172,25 +181,30 @@ TEST_P(ExportTest, WritesTheListAndLeavesNoTemporaryFile) {
     EXPECT_EQ(FileCount(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ExportTest,
-    ::testing::Values(
-        ExportCase{"AnsiNew", SiteListFormat::Ansi, false, "a.com\r\ncaf\xE9.fr\r\n"},
-        ExportCase{"AnsiExisting", SiteListFormat::Ansi, true, "a.com\r\ncaf\xE9.fr\r\n"},
-        ExportCase{"Utf8New", SiteListFormat::Utf8, false, "\xEF\xBB\xBF" "a.com\r\ncaf\xC3\xA9.fr\r\n"},
-        ExportCase{"Utf8Existing", SiteListFormat::Utf8, true, "\xEF\xBB\xBF" "a.com\r\ncaf\xC3\xA9.fr\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, ExportTest,
+                         ::testing::Values(ExportCase{"AnsiNew", SiteListFormat::Ansi, false,
+                                                      "a.com\r\ncaf\xE9.fr\r\n"},
+                                           ExportCase{"AnsiExisting", SiteListFormat::Ansi, true,
+                                                      "a.com\r\ncaf\xE9.fr\r\n"},
+                                           ExportCase{"Utf8New", SiteListFormat::Utf8, false,
+                                                      "\xEF\xBB\xBF"
+                                                      "a.com\r\ncaf\xC3\xA9.fr\r\n"},
+                                           ExportCase{"Utf8Existing", SiteListFormat::Utf8, true,
+                                                      "\xEF\xBB\xBF"
+                                                      "a.com\r\ncaf\xC3\xA9.fr\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Each refusal leaves the file as it was (or absent) and no temporary file.
 TEST_F(SiteListFileTest, ExportRefusalsChangeNothing) {
     Write(File(L"ro.txt"), "keep\r\n");
     SetFileAttributesW(File(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(FailureNumber([&] { ExportSiteList(File(L"ro.txt"), {L"a.com"}, SiteListFormat::Ansi); }), 70);
+    EXPECT_EQ(
+        FailureNumber([&] { ExportSiteList(File(L"ro.txt"), {L"a.com"}, SiteListFormat::Ansi); }),
+        70);
     EXPECT_EQ(Read(File(L"ro.txt")), "keep\r\n");
 
-    EXPECT_EQ(FailureNumber([&] {
-                  ExportSiteList(File(L"ru.txt"), {L"\u0430.ru"}, SiteListFormat::Ansi);
-              }),
+    EXPECT_EQ(FailureNumber(
+                  [&] { ExportSiteList(File(L"ru.txt"), {L"\u0430.ru"}, SiteListFormat::Ansi); }),
               5);
     EXPECT_EQ(Read(File(L"ru.txt")), "<missing>");
 
