@@ -251,6 +251,9 @@ ExitCode Commands::Logging(bool on) const {
 
 ExitCode Commands::Mode(bool on) const {
     Authorize();
+    // As when the window opens: loading the switch first creates the user's
+    // key (filter off) for a user who never had it; the save needs the key.
+    Loaded([&] { return store_.LoadMode(); }, L"read the filter switch");
     Check(store_.SaveMode(on), L"save the filter switch");
     WriteLine(Stream::Out, L"The filter is " + FromUtf8(OnOff(on)) + L" for this user");
     return kExitSuccess;
