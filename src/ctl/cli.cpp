@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <functional>
 
 #include "commands.h"
@@ -153,7 +152,12 @@ ExitCode Run(const std::vector<std::wstring>& arguments, const std::wstring& pro
         Write(Stream::Out, FromUtf8(app.help()));
         return kExitSuccess;
     } catch (const CLI::ParseError& error) {
-        WriteLine(Stream::Err, FromUtf8(std::string(kName) + ": " + error.what()));
+        // A mistyped command is left over rather than named by the parser.
+        std::vector<std::string> left = app.remaining();
+        std::string message = error.what();
+        if (dynamic_cast<const CLI::RequiredError*>(&error) && app.get_subcommands().empty())
+            message = left.empty() ? "no command given" : "unknown command: " + left.front();
+        WriteLine(Stream::Err, FromUtf8(std::string(kName) + ": " + message));
         WriteLine(Stream::Err, L"Run 'zendrelctl --help' for the commands and options.");
         return kExitUsage;
     }
