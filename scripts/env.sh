@@ -2,7 +2,8 @@
 # Wine prefix, starts a display and a persistent wineserver. Sourced, not run.
 
 ZENDREL_PACKAGES="cmake ninja-build g++ clang-14 libclang-rt-14-dev libssl-dev g++-mingw-w64-i686-posix googletest \
-wine wine32:i386 fonts-wine xvfb xdotool x11-apps netpbm fp-utils nsis"
+wine wine32:i386 fonts-wine xvfb xdotool x11-apps netpbm fp-utils nsis \
+libcli11-dev nlohmann-json3-dev libxml2-utils"
 
 zendrel_missing_packages() {
   local p missing=""

@@ -1,0 +1,53 @@
+// Files written safely: the shared machinery of urls.txt and of the site
+// lists the programs export. Windows only; internal to the store.
+//
+// Failures are thrown as Failure with source "ZendrelPanel" and the numbers of
+// FailureFromWin32 (70 when access is refused, 53 when a file is missing).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace zendrel {
+
+namespace detail {
+
+// The temporary file that a save by process `pid` names with `counter`.
+std::wstring TempPathFor(const std::wstring& path, DWORD pid, unsigned counter);
+
+}  // namespace detail
+
+namespace safe_file {
+
+[[noreturn]] void Throw(DWORD error);
+[[noreturn]] void ThrowLastError();
+
+// The attributes of an existing file; a folder counts as a missing file.
+DWORD ExistingFileAttributes(const std::wstring& path);
+
+// The whole content of a file (at most 2 GB), read while others may write or
+// delete it.
+std::string ReadWholeFile(const std::wstring& path);
+
+enum class Missing { Refuse, Create };
+
+// Replaces the content of `path` with the bytes `content` gives, so that the
+// file is never left empty, half-written or missing: the bytes go to a
+// temporary file in the same folder, which gets the original's attributes and
+// access list and then takes its place with a single rename. On failure the
+// file stays as it was and the temporary file is removed. A read-only file,
+// or one this user may not write or delete, is refused with 70 before anything
+// is written; a reader that holds the file without sharing its deletion is
+// waited for, for up to about two seconds, both before and at the rename. A
+// missing file is refused with 53, or with Missing::Create made: the temporary
+// file then keeps what the folder gives a new file. `content` runs after the
+// refusals; `afterBlock`, when set, after each block written.
+void ReplaceFile(const std::wstring& path, const std::function<std::string()>& content,
+                 Missing missing, const std::function<void(std::size_t)>& afterBlock = nullptr);
+
+}  // namespace safe_file
+
+}  // namespace zendrel
