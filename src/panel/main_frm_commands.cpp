@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "failure_report.h"
 #include "main_frm.h"
+#include "site_list_file.h"
 #include "site_rules.h"
 #include "text.h"
 
@@ -228,8 +230,78 @@ void MainFrm::RemoveDuplicateSites() {
     MessageBoxW(Hwnd(), message.c_str(), L"Remove Duplicates", MB_OK | MB_ICONINFORMATION);
 }
 
-void MainFrm::ImportSites() {}
+namespace {
 
-void MainFrm::ExportSites() {}
+constexpr DWORD kPathCapacity = 32768;
+
+// The file the user picks in the standard Open or Save As dialog; empty when
+// the user cancels. `format` gets the chosen filter's number (1-based).
+std::wstring PickFile(HWND owner, bool save, const wchar_t* filters, DWORD* format = nullptr) {
+    std::wstring path(kPathCapacity, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filters;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = kPathCapacity;
+    dialog.lpstrDefExt = L"txt";
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    BOOL picked = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!picked) return {};
+    if (format) *format = dialog.nFilterIndex;
+    path.resize(wcslen(path.c_str()));
+    return path;
+}
+
+}  // namespace
+
+void MainFrm::ImportSites() {
+    std::wstring path =
+        PickFile(Hwnd(), false, L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0");
+    if (path.empty()) return;
+    int choice = MessageBoxW(Hwnd(),
+                             L"Add the sites of this file to the allowed sites?\r\n"
+                             L"Yes adds them to the list; No replaces the list with them; "
+                             L"Cancel imports nothing.",
+                             L"Import Sites", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (choice == IDCANCEL) return;
+    bool replace = choice == IDNO;
+    SiteImport result;
+    try {
+        result = ImportSiteFile(path, replace ? std::vector<std::wstring>{} : listApproved.Items());
+    } catch (...) {
+        ShowFailureReport(Hwnd(), L"Error occurred trying to import sites: ", L"Import Sites Error",
+                          CurrentFailure());
+        return;
+    }
+    if (replace)
+        listApproved.SetItems(result.sitesToAdd);
+    else
+        listApproved.AddItems(result.sitesToAdd);
+    std::wstring summary = ImportSummary(result, kRefusedLinesShown);
+    MessageBoxW(Hwnd(), summary.c_str(), L"Import Sites",
+                MB_OK | (result.refused.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+}
+
+void MainFrm::ExportSites() {
+    DWORD format = 1;
+    std::wstring path = PickFile(Hwnd(), true,
+                                 L"Text, as urls.txt (*.txt)\0*.txt\0"
+                                 L"Text, UTF-8 (*.txt)\0*.txt\0",
+                                 &format);
+    if (path.empty()) return;
+    std::vector<std::wstring> sites = listApproved.Items();
+    try {
+        ExportSiteList(path, sites, format == 2 ? SiteListFormat::Utf8 : SiteListFormat::Ansi);
+    } catch (...) {
+        ShowFailureReport(Hwnd(), L"Error occurred trying to export sites: ", L"Export Sites Error",
+                          CurrentFailure());
+        return;
+    }
+    std::wstring done = L"Exported " + std::to_wstring(sites.size()) + L" sites to " + path + L".";
+    MessageBoxW(Hwnd(), done.c_str(), L"Export Sites", MB_OK | MB_ICONINFORMATION);
+}
 
 }  // namespace zendrel

@@ -151,6 +151,86 @@ TEST_F(SiteListsTest, TheApprovedListSortsDropsDuplicatesAndDeletesFromItsMenuAn
     EXPECT_EQ(Approved(), (Rows{L"first.example", L"second.example", L"third.example"}));
 }
 
+// While it lives, types a path into the first Open or Save As dialog that
+// opens on this thread and presses its OK button (from a thread timer, which
+// runs inside the dialog's modal loop).
+class FileDialogTyper {
+  public:
+    explicit FileDialogTyper(std::wstring path) : path_(std::move(path)) {
+        self_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, OnTimer);
+    }
+    ~FileDialogTyper() {
+        KillTimer(nullptr, timer_);
+        self_ = nullptr;
+    }
+    FileDialogTyper(const FileDialogTyper&) = delete;
+    FileDialogTyper& operator=(const FileDialogTyper&) = delete;
+
+  private:
+    static constexpr int kFileNameBox = 0x47C;  // the dialog's "File name" box
+    static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found) {
+        if (ClassOf(hwnd) != L"#32770" || !GetDlgItem(hwnd, kFileNameBox)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = hwnd;
+        return FALSE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        if (!self_ || self_->typed_) return;
+        HWND dialog = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (!dialog) return;
+        self_->typed_ = true;
+        SetDlgItemTextW(dialog, kFileNameBox, self_->path_.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    static inline FileDialogTyper* self_ = nullptr;
+    std::wstring path_;
+    bool typed_ = false;
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
+    std::wstring import = Folder() + L"\\import.txt";
+    HANDLE file = CreateFileW(import.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    std::string text =
+        "# from the school\r\nnew.example\r\n\r\n  first.example \r\nbad\x01.example\r\n";
+    DWORD wrote = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+    CloseHandle(file);
+    boxes_.Then(IDYES);  // add to the list
+    boxes_.Then(IDOK);
+    {
+        FileDialogTyper typer(import);
+        SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdImport, 0);
+    }
+    EXPECT_EQ(Approved(),
+              (Rows{L"first.example", L"second.example", L"third.example", L"new.example"}));
+    ASSERT_EQ(boxes_.Seen().size(), 2u);
+    EXPECT_EQ(boxes_.Seen()[1].title, L"Import Sites");
+    EXPECT_NE(boxes_.Seen()[1].text.find(L"line 5"), std::wstring::npos) << boxes_.Seen()[1].text;
+    boxes_.Then(IDNO);  // replace the list
+    boxes_.Then(IDOK);
+    {
+        FileDialogTyper typer(import);
+        SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdImport, 0);
+    }
+    EXPECT_EQ(Approved(), (Rows{L"new.example", L"first.example"}));
+
+    std::wstring exported = Folder() + L"\\backup.txt";
+    boxes_.Then(IDOK);
+    {
+        FileDialogTyper typer(exported);
+        SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdExport, 0);
+    }
+    EXPECT_EQ(boxes_.Seen().back().title, L"Export Sites");
+    file = CreateFileW(exported.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char bytes[64] = {};
+    DWORD got = 0;
+    ReadFile(file, bytes, sizeof bytes, &got, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(std::string(bytes, got), "new.example\r\nfirst.example\r\n");
+}
+
 TEST_F(SiteListsTest, FindSelectsTheNextSiteThatContainsTheText) {
     SetForegroundWindow(window_->Hwnd());
     SetFocus(ListApproved(*window_).Hwnd());
