@@ -74,12 +74,16 @@ TEST_F(LifecycleChildTest, APasswordTypedIntoOneBoxOnlyReplacesNothing) {
     SendMessageW(password, EM_SETSEL, 0, -1);
     for (wchar_t c : std::wstring(L"password")) SendMessageW(password, WM_CHAR, c, 1);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    AnswerSaveChanges(IDYES);
-    BoxInfo box = NextBox();
+    BoxInfo question = NextBox();
+    EXPECT_EQ(question.title, L"Save Changes");
+    PressButton(question.hwnd, IDYES);
+    BoxInfo box = NextBox(question.hwnd);
     EXPECT_EQ(box.title, L"Confirm Password");
     PressButton(box.hwnd, IDOK);
     ExpectStoredPasswordUnchanged();
     EXPECT_EQ(WaitForSingleObject(process_.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    // A close that comes while the message is up asks nothing: wait for it to go.
+    for (DWORD waited = 0; IsWindow(box.hwnd) && waited < kPatience; waited += 20) Sleep(20);
     PostMessageW(window, WM_CLOSE, 0, 0);
     AnswerSaveChanges(IDNO);
     ExpectProgramEnds(false);

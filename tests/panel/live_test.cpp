@@ -47,14 +47,14 @@ TEST_F(LiveTest, NewRequestsAppearAndWhatWasDeniedHereStaysDenied) {
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "b.example\0c.example\0"s);
 }
 
-TEST_F(LiveTest, UrlsTxtRewrittenOutsideAppearsWithTheWindowsOwnEditsApplied) {
+TEST_F(LiveTest, SitesTheToolAddsAppearWithTheWindowsOwnEditsApplied) {
     WriteUrls("one.example\r\ntwo.example\r\n");
     MessageBoxAnswerer boxes({IDYES});
     auto window = OpenWindow();
     TypeChars(window->Control(kIdTxtAddSite), L"mine.example\r");
     SelectRow(window->Control(kIdListApproved), 0);
     Click(window->Control(kIdBtnRemove));
-    WriteUrls("one.example\r\ntwo.example\r\ntool.example\r\n");
+    ASSERT_EQ(RunBeside(L"zendrelctl.exe", L"--folder \"" + Folder() + L"\" add tool.example"), 0u);
     Rows merged{L"two.example", L"tool.example", L"mine.example"};
     EXPECT_TRUE(
         PumpUntil(*window, [&] { return ListRows(window->Control(kIdListApproved)) == merged; }))

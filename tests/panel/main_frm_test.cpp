@@ -270,7 +270,8 @@ TEST_F(MainFrmTest, CloseButtonHasItsTooltip) {
     HWND tips = window->Tooltip();
     ASSERT_NE(tips, nullptr);
     EXPECT_EQ(ClassOf(tips), TOOLTIPS_CLASSW);
-    ASSERT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
+    // The close button's, and the requested list's (which tells of new requests).
+    ASSERT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
     wchar_t text[128] = {};
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;

@@ -47,8 +47,10 @@ void SettingsFixture::SetUp() {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
+    // Process ids come back: the time makes the name new even where an earlier
+    // test left a folder it could not remove (a file still held open).
     folder_ = std::wstring(temp) + L"zendrel-win-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++counter);
+              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter);
     RemoveFolder(folder_);
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
     WriteUrls("");
@@ -134,18 +136,18 @@ void SettingsFixture::CreateUserKey() {
     RegCloseKey(key);
 }
 
-DWORD RunAddonStandin(const std::wstring& arguments) {
+DWORD RunBeside(const std::wstring& name, const std::wstring& arguments) {
     wchar_t self[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring program(self, length);
-    program = program.substr(0, program.find_last_of(L"\\/") + 1) + L"addon_standin.exe";
+    program = program.substr(0, program.find_last_of(L"\\/") + 1) + name;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start the add-on stand-in";
+        ADD_FAILURE() << "cannot start a program beside the test";
         return 0xDEAD;
     }
     WaitForSingleObject(process.hProcess, 60000);

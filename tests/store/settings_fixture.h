@@ -57,9 +57,14 @@ inline std::string Dword(DWORD value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// Runs addon_standin.exe (beside the test program) with the arguments to its
-// end; its exit code.
-DWORD RunAddonStandin(const std::wstring& arguments);
+// Runs a program beside the test program with the arguments to its end; its
+// exit code.
+DWORD RunBeside(const std::wstring& program, const std::wstring& arguments);
+
+// RunBeside for addon_standin.exe, the stand-in for the browser add-on.
+inline DWORD RunAddonStandin(const std::wstring& arguments) {
+    return RunBeside(L"addon_standin.exe", arguments);
+}
 
 // The permissions message's text.
 extern const wchar_t kPermissionsText[];
