@@ -178,8 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"ExportAnsi", L"export {folder}\\in.txt", false, "", "a.com\r\ncaf\xE9.fr\r\n",
                    "old\r\n", 0, "a.com\r\ncaf\xE9.fr\r\n", "a.com\r\ncaf\xE9.fr\r\n",
                    "Exported 2 sites\r\n"},
-        ChangeCase{"ExportUtf8", L"export --utf8 {folder}\\in.txt", false, "", "caf\xE9.fr\r\n",
-                   "old\r\n", 0, "caf\xE9.fr\r\n",
+        // To a new file.
+        ChangeCase{"ExportUtf8", L"export --utf8 {folder}\\in.txt", false, "", "caf\xE9.fr\r\n", "",
+                   0, "caf\xE9.fr\r\n",
                    "\xEF\xBB\xBF"
                    "caf\xC3\xA9.fr\r\n",
                    "Exported 1 site\r\n"},
