@@ -178,8 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"ExportAnsi", L"export {folder}\\in.txt", false, "", "a.com\r\ncaf\xE9.fr\r\n",
                    "old\r\n", 0, "a.com\r\ncaf\xE9.fr\r\n", "a.com\r\ncaf\xE9.fr\r\n",
                    "Exported 2 sites\r\n"},
-        ChangeCase{"ExportUtf8", L"export --utf8 {folder}\\in.txt", false, "", "caf\xE9.fr\r\n",
-                   "old\r\n", 0, "caf\xE9.fr\r\n",
+        // To a new file.
+        ChangeCase{"ExportUtf8", L"export --utf8 {folder}\\in.txt", false, "", "caf\xE9.fr\r\n", "",
+                   0, "caf\xE9.fr\r\n",
                    "\xEF\xBB\xBF"
                    "caf\xC3\xA9.fr\r\n",
                    "Exported 1 site\r\n"},
@@ -324,6 +325,67 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage("BadSwitch", L"logging maybe"), Usage("NoSite", L"add"),
                       Usage("UnknownOption", L"list --bogus"), Usage("NoFile", L"import")),
     [](const auto& info) { return std::string(info.param.name); });
+
+// On a console of its own, the tool asks for the password and reads it
+// without showing it.
+TEST_F(CtlTest, AsksForThePasswordOnTheConsoleWithoutEcho) {
+    SetValue(HKEY_LOCAL_MACHINE, "config", REG_SZ, kSecretDigest + "\0"s);
+    WriteUrls(kA);
+    std::wstring program = Beside(L"zendrelctl.exe");
+    std::wstring line = L"\"" + program + L"\" --folder \"" + Folder() + L"\" add z.com";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
+                               CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process));
+    FreeConsole();
+    bool attached = false;
+    for (int i = 0; i < 100 && !(attached = AttachConsole(process.dwProcessId)); ++i) Sleep(50);
+    ASSERT_TRUE(attached);
+    HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE keyboard =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    auto shown = [&] {
+        wchar_t text[400] = {};
+        DWORD got = 0;
+        ReadConsoleOutputCharacterW(screen, text, 400, COORD{0, 0}, &got);
+        return std::wstring(text, got);
+    };
+    for (int i = 0; i < 100 && shown().find(L"Settings password:") == std::wstring::npos; ++i)
+        Sleep(50);
+    std::vector<INPUT_RECORD> keys;
+    for (wchar_t c : std::wstring(L"secret\r")) {
+        INPUT_RECORD key{};
+        key.EventType = KEY_EVENT;
+        key.Event.KeyEvent.bKeyDown = TRUE;
+        key.Event.KeyEvent.wRepeatCount = 1;
+        key.Event.KeyEvent.uChar.UnicodeChar = c;
+        key.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : VkKeyScanW(c) & 0xFF;
+        keys.push_back(key);
+        key.Event.KeyEvent.bKeyDown = FALSE;
+        keys.push_back(key);
+    }
+    DWORD wrote = 0;
+    WriteConsoleInputW(keyboard, keys.data(), static_cast<DWORD>(keys.size()), &wrote);
+    DWORD code = 0xDEAD;
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 0xDEAD);
+    std::wstring screenText = shown();
+    CloseHandle(keyboard);
+    CloseHandle(screen);
+    FreeConsole();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ReadUrls(), "a.com\r\nz.com\r\n");
+    EXPECT_NE(screenText.find(L"Settings password:"), std::wstring::npos);
+    EXPECT_EQ(screenText.find(L"secret"), std::wstring::npos);
+}
 
 // Refusals by Windows (exit code 4) and other failures (1) change nothing.
 enum class Obstacle { None, ReadOnlyUrls, HeldUrls, LockedKey, MissingUrls, ReadOnlyExport };
