@@ -132,10 +132,6 @@ void MainFrm::CreateControls() {
     tool.lpszText = const_cast<wchar_t*>(kCloseTooltip);
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
         throw Failure(kOutOfMemory, kProgramName);
-    // The requested list's tip tells when the add-on's new requests came in.
-    tool.uId = reinterpret_cast<UINT_PTR>(listRequested.Hwnd());
-    tool.lpszText = const_cast<wchar_t*>(L"Requested sites");
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainFrm::ApplyDpi(int dpi, const RECT* placement) {

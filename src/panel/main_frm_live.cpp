@@ -112,15 +112,19 @@ void MainFrm::RefreshRequestedSites() {
     std::vector<std::wstring> shown = WithoutRemoved(std::move(stored), removedRequests_);
     if (shown == listRequested.Items()) return;
     ReplaceKeepingSelection(listRequested, shown);
-    // The sign that the list changed: its tooltip tells the count.
+    // The sign that the list changed: from now on its tooltip tells the count.
     std::wstring tip = L"Requested sites: " + std::to_wstring(shown.size()) +
                        L" (the list has changed since the window opened)";
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = Hwnd();
     tool.uId = reinterpret_cast<UINT_PTR>(listRequested.Hwnd());
     tool.lpszText = tip.data();
-    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    bool known = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = tip.data();
+    SendMessageW(tooltip_, known ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0,
+                 reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainFrm::RefreshActivityLogging() {

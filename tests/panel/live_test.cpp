@@ -2,6 +2,7 @@
 // urls.txt rewritten by another program and switches changed outside appear
 // within a second, merged with the user's own edits, which survive.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ TEST_F(LiveTest, NewRequestsAppearAndWhatWasDeniedHereStaysDenied) {
     EXPECT_TRUE(PumpUntil(*window, [&] { return NonEmpty(ListRows(list)).size() == 2; }));
     EXPECT_EQ(NonEmpty(ListRows(list)), (Rows{L"b.example", L"c.example"}));
     EXPECT_EQ(ListRequested(*window).List(ListRequested(*window).ListIndex()), L"b.example");
+    // The sign of the change: the list now has a tooltip that tells it.
+    EXPECT_EQ(SendMessageW(window->Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 2);
     Click(window->Control(kIdBtnClose));
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "b.example\0c.example\0"s);
 }
