@@ -107,6 +107,16 @@ std::string ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
+// A file saved as UTF-8 by an editor may start with a byte-order mark. It is
+// no part of the first site (which would then never match an address), so it
+// is dropped; the bytes after it are kept as they are, and a save writes the
+// file without it.
+std::string WithoutByteOrderMark(std::string bytes) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    if (std::string_view(bytes).substr(0, kMark.size()) == kMark) bytes.erase(0, kMark.size());
+    return bytes;
+}
+
 // The self-relative descriptor holding the file's access list; empty when the
 // volume keeps no security.
 std::vector<BYTE> ReadDacl(const std::wstring& path) {
@@ -282,7 +292,7 @@ void Save(const std::wstring& path, const std::vector<std::wstring>& lines,
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path) {
     try {
         ExistingFileAttributes(path);
-        return ParseUrlLines(FromAnsi(ReadWholeFile(path)));
+        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(ReadWholeFile(path))));
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }

@@ -18,7 +18,8 @@ namespace zendrel {
 
 inline constexpr const wchar_t* kUrlsFileSource = kProgramName;
 
-// The approved sites in the file, as ParseUrlLines gives them.
+// The approved sites in the file, as ParseUrlLines gives them; a UTF-8
+// byte-order mark at its start is no part of the first site.
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
 
 // Replaces the content of the file with one line per entry. The file is never
