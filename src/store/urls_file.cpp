@@ -107,6 +107,21 @@ std::string ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
+// A program folder may lie deeper than MAX_PATH allows a plain path to reach.
+// Such a path gets the extended-length form, which Windows takes at any
+// length; shorter paths stay as they are.
+std::wstring ReachablePath(const std::wstring& path) {
+    constexpr std::size_t kPlainLimit = MAX_PATH - 32;  // room for a temporary file's suffix
+    if (path.size() < kPlainLimit || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    // The extended form takes no forward slashes.
+    std::wstring backslashed = path;
+    std::replace(backslashed.begin(), backslashed.end(), L'/', L'\\');
+    if (backslashed.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + backslashed.substr(2);
+    if (backslashed.size() > 2 && backslashed[1] == L':' && backslashed[2] == L'\\')
+        return L"\\\\?\\" + backslashed;
+    return path;  // relative: left to Windows
+}
+
 // A file saved as UTF-8 by an editor may start with a byte-order mark. It is
 // no part of the first site (which would then never match an address), so it
 // is dropped; the bytes after it are kept as they are, and a save writes the
@@ -291,8 +306,9 @@ void Save(const std::wstring& path, const std::vector<std::wstring>& lines,
 
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path) {
     try {
-        ExistingFileAttributes(path);
-        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(ReadWholeFile(path))));
+        const std::wstring reachable = ReachablePath(path);
+        ExistingFileAttributes(reachable);
+        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(ReadWholeFile(reachable))));
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }
@@ -307,7 +323,7 @@ namespace detail {
 void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines,
                   const std::function<void(std::size_t)>& afterBlock) {
     try {
-        Save(path, lines, afterBlock);
+        Save(ReachablePath(path), lines, afterBlock);
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }

@@ -4,7 +4,9 @@
 // The file is text in the ANSI code page, one site per line, each line ended
 // by CR LF. It must exist: neither function ever creates it. Both throw
 // Failure, with source "ZendrelPanel" and the numbers of FailureFromWin32
-// (70 when access is refused, 53 when the file is missing).
+// (70 when access is refused, 53 when the file is missing). A path too long
+// for a plain path (a program folder deeper than MAX_PATH) is reached in the
+// extended-length form.
 #pragma once
 
 #include <cstddef>
