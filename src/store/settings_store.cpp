@@ -14,6 +14,9 @@ constexpr const wchar_t* kSource = kProgramName;
 constexpr std::int32_t kRegSzType = REG_SZ;
 constexpr std::int32_t kRegDwordType = REG_DWORD;
 constexpr std::int32_t kRegMultiSzType = REG_MULTI_SZ;
+// How often a save of "requests" works its text out again when the add-on
+// changed the value meanwhile, before it writes anyway.
+constexpr int kRequestAttempts = 20;
 
 RegistryWrapper SettingsKey(std::int32_t root) {
     RegistryWrapper key;
@@ -159,10 +162,22 @@ Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& remov
     return Guarded([&] {
         // The add-on may have recorded requests since they were loaded: write
         // back what is stored now, less what this save approved or denied.
+        // It appends by reading and writing the whole value, at any moment:
+        // the value is read once more just before the write, and the new text
+        // is worked out again whenever it changed meanwhile, so that an entry
+        // it added while this save worked is not written over.
         RegistryWrapper key = MachineKey();
-        std::vector<std::wstring> stored = SplitRequests(ReadValue(key, L"requests").ToText());
-        return Write(key, L"requests", Variant(JoinRequests(WithoutRemoved(stored, removed))),
-                     kRegMultiSzType);
+        std::wstring stored = ReadValue(key, L"requests").ToText();
+        for (int attempt = 0;; ++attempt) {
+            Variant text(JoinRequests(WithoutRemoved(SplitRequests(stored), removed)));
+            std::wstring now = ReadValue(key, L"requests").ToText();
+            if (now == stored) return Write(key, L"requests", text, kRegMultiSzType);
+            if (attempt == kRequestAttempts)
+                return Write(key, L"requests",
+                             Variant(JoinRequests(WithoutRemoved(SplitRequests(now), removed))),
+                             kRegMultiSzType);
+            stored = std::move(now);
+        }
     });
 }
 

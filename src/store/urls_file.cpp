@@ -1,6 +1,8 @@
 #include "urls_file.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 #include "ansi.h"
 #include "safe_file.h"
@@ -10,10 +12,40 @@ namespace zendrel {
 
 using safe_file::Throw;
 
+namespace {
+
+// A program folder may lie deeper than MAX_PATH allows a plain path to reach.
+// Such a path gets the extended-length form, which Windows takes at any
+// length; shorter paths stay as they are.
+std::wstring ReachablePath(const std::wstring& path) {
+    constexpr std::size_t kPlainLimit = MAX_PATH - 32;  // room for a temporary file's suffix
+    if (path.size() < kPlainLimit || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    // The extended form takes no forward slashes.
+    std::wstring backslashed = path;
+    std::replace(backslashed.begin(), backslashed.end(), L'/', L'\\');
+    if (backslashed.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + backslashed.substr(2);
+    if (backslashed.size() > 2 && backslashed[1] == L':' && backslashed[2] == L'\\')
+        return L"\\\\?\\" + backslashed;
+    return path;  // relative: left to Windows
+}
+
+// A file saved as UTF-8 by an editor may start with a byte-order mark. It is
+// no part of the first site (which would then never match an address), so it
+// is dropped; the bytes after it are kept as they are, and a save writes the
+// file without it.
+std::string WithoutByteOrderMark(std::string bytes) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    if (std::string_view(bytes).substr(0, kMark.size()) == kMark) bytes.erase(0, kMark.size());
+    return bytes;
+}
+
+}  // namespace
+
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path) {
     try {
-        safe_file::ExistingFileAttributes(path);
-        return ParseUrlLines(FromAnsi(safe_file::ReadWholeFile(path)));
+        const std::wstring reachable = ReachablePath(path);
+        safe_file::ExistingFileAttributes(reachable);
+        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(safe_file::ReadWholeFile(reachable))));
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }
@@ -29,8 +61,8 @@ void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lin
                   const std::function<void(std::size_t)>& afterBlock) {
     try {
         safe_file::ReplaceFile(
-            path, [&lines] { return ToAnsi(JoinUrlLines(lines)); }, safe_file::Missing::Refuse,
-            afterBlock);
+            ReachablePath(path), [&lines] { return ToAnsi(JoinUrlLines(lines)); },
+            safe_file::Missing::Refuse, afterBlock);
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }

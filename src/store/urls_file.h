@@ -4,7 +4,9 @@
 // The file is text in the ANSI code page, one site per line, each line ended
 // by CR LF. It must exist: neither function ever creates it. Both throw
 // Failure, with source "ZendrelPanel" and the numbers of FailureFromWin32
-// (70 when access is refused, 53 when the file is missing).
+// (70 when access is refused, 53 when the file is missing). A path too long
+// for a plain path (a program folder deeper than MAX_PATH) is reached in the
+// extended-length form.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +20,8 @@ namespace zendrel {
 
 inline constexpr const wchar_t* kUrlsFileSource = kProgramName;
 
-// The approved sites in the file, as ParseUrlLines gives them.
+// The approved sites in the file, as ParseUrlLines gives them; a UTF-8
+// byte-order mark at its start is no part of the first site.
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
 
 // Replaces the content of the file with one line per entry. The file is never
