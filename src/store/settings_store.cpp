@@ -94,6 +94,7 @@ LoadResult SettingsStore::Load() const {
     Settings& s = result.settings;
     try {
         s.approvedSites = LoadApprovedSites();
+        s.loadedApprovedSites = *s.approvedSites;  // what a save compares urls.txt with
         s.requestedSites = LoadRequestedSites();
         s.activityLogging = LoadActivityLogging();
         s.mode = LoadMode();
