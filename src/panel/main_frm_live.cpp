@@ -30,7 +30,7 @@ void ReplaceKeepingSelection(ListBox& list, const std::vector<std::wstring>& row
         for (int i = 0; i < selected; ++i)
             if (before[static_cast<std::size_t>(i)] == text) ++occurrence;
     }
-    int first = SendMessageW(list.Hwnd(), LB_GETTOPINDEX, 0, 0);
+    auto first = static_cast<WPARAM>(SendMessageW(list.Hwnd(), LB_GETTOPINDEX, 0, 0));
     list.SetItems(rows);
     SendMessageW(list.Hwnd(), LB_SETTOPINDEX, first, 0);
     if (selected < 0) return;
