@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings_fixture.h"
 #include "stress_content.h"
 #include "stress_scale.h"
 #include "urls_file.h"
@@ -83,23 +84,6 @@ class StressFolder {
     std::wstring path_;
 };
 
-// Runs a program to its end; its exit code.
-DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return 0xDEAD;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 TEST(UrlsStress, SavesOfAChangingListWhileTheAddOnReadsGiveWholeFilesAndNoRefusal) {
     const int saves = StressCount(60, 1000);
     constexpr unsigned kContents = 6;  // the list cycles through these rounds
@@ -122,11 +106,10 @@ TEST(UrlsStress, SavesOfAChangingListWhileTheAddOnReadsGiveWholeFilesAndNoRefusa
     // read gave a partial or mixed file. Each run ends at its first such read.
     std::atomic<int> reads{0}, failedOpens{0}, partials{0}, otherEnds{0};
     std::thread reader([&] {
-        const std::wstring standin = ProgramBeside(L"addon_standin.exe");
         const std::wstring arguments =
             L"read-urls-loop \"" + path + L"\" " + std::to_wstring(kReadsPerRun) + contentFiles;
         while (saving) {
-            DWORD code = RunToEnd(standin, arguments);
+            DWORD code = RunAddonStandin(arguments);
             if (code == 0)
                 reads += kReadsPerRun;
             else
