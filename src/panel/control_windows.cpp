@@ -1,6 +1,6 @@
 #include "control_windows.h"
 
-#include "accessible_name.h"
+#include "control_proc.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -47,34 +47,41 @@ WindowClassAndStyle ClassAndStyle(ControlKind kind) {
     return {nullptr, 0, 0};
 }
 
-void SendToBottom(HWND control) {
-    SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+// Makes one control of the table, in place and with its font: nothing is
+// moved or repainted before the window shows.
+void CreateControlWindow(HWND parent, std::span<const ControlSpec> table, const ControlSpec& row,
+                         int dpi, HFONT font) {
+    WindowClassAndStyle cs = ClassAndStyle(row.kind);
+    if (!cs.className) return;
+    std::wstring caption(row.caption);
+    TwipsRect r = WindowTwips(table, row);
+    HWND control = CreateWindowExW(
+        cs.exStyle, cs.className, caption.c_str(), cs.style, TwipsToPixels(r.left, dpi),
+        TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi),
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), GetModuleHandleW(nullptr),
+        nullptr);
+    if (!control) throw FailureFromLastError(kProgramName);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (row.kind == ControlKind::PasswordBox) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+    if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PasswordBox)
+        SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(row.maxLength), 0);
+    if (!row.accessibleName.empty()) SetAccessibleName(control, std::wstring(row.accessibleName));
+    if (row.kind == ControlKind::ListBox) KeepListRows(control);
+}
+
+// Each new child window goes below its siblings: the controls are made in
+// three layers (labels and pictures, then frames, last), each in table order.
+int Layer(ControlKind kind) {
+    if (kind == ControlKind::Frame) return 2;
+    return kind == ControlKind::Label || kind == ControlKind::Image ? 1 : 0;
 }
 
 }  // namespace
 
-void CreateControlWindows(HWND parent, std::span<const ControlSpec> table) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const ControlSpec& row : table) {
-        WindowClassAndStyle cs = ClassAndStyle(row.kind);
-        if (!cs.className) continue;
-        std::wstring caption(row.caption);
-        HWND control = CreateWindowExW(
-            cs.exStyle, cs.className, caption.c_str(), cs.style, 0, 0, 0, 0, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
-        if (!control) throw FailureFromLastError(kProgramName);
-        if (row.kind == ControlKind::PasswordBox)
-            SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
-        if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PasswordBox)
-            SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(row.maxLength), 0);
-        if (!row.accessibleName.empty())
-            SetAccessibleName(control, std::wstring(row.accessibleName));
-    }
-    for (const ControlSpec& row : table)
-        if (row.kind == ControlKind::Label || row.kind == ControlKind::Image)
-            SendToBottom(GetDlgItem(parent, row.id));
-    for (const ControlSpec& row : table)
-        if (row.kind == ControlKind::Frame) SendToBottom(GetDlgItem(parent, row.id));
+void CreateControlWindows(HWND parent, std::span<const ControlSpec> table, int dpi, HFONT font) {
+    for (int layer = 0; layer <= 2; ++layer)
+        for (const ControlSpec& row : table)
+            if (Layer(row.kind) == layer) CreateControlWindow(parent, table, row, dpi, font);
 }
 
 void PlaceControls(HWND parent, std::span<const ControlSpec> table, int dpi) {

@@ -16,8 +16,9 @@ namespace zendrel {
 // class and style. Labels and pictures lie beneath the other controls and
 // frames beneath everything, so that a label reaching under a text box never
 // paints over its text; none of them takes the focus, so the tab order stays.
-// Throws Failure when a control cannot be made.
-void CreateControlWindows(HWND parent, std::span<const ControlSpec> table);
+// Each is made at its place at dpi, with the font. Throws Failure when a
+// control cannot be made.
+void CreateControlWindows(HWND parent, std::span<const ControlSpec> table, int dpi, HFONT font);
 
 // Moves and sizes every control of the table to its place at dpi.
 void PlaceControls(HWND parent, std::span<const ControlSpec> table, int dpi);

@@ -1,5 +1,9 @@
 #include "controls.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "control_proc.h"
 #include "failure.h"
 
 namespace zendrel {
@@ -36,12 +40,49 @@ void ListBox::AddItem(std::wstring_view item) {
 }
 
 void ListBox::AddItems(const std::vector<std::wstring>& items) {
+    std::size_t added = 0;
+    SendItems(items, added);
+}
+
+void ListBox::AddItems(std::vector<std::wstring>&& items) {
+    KeptRows* kept = KeptListRows(hwnd_);
+    if (!kept || !kept->complete) return AddItems(items);
+    // The kept rows take the strings themselves at the end rather than a
+    // copy of each as it is added.
+    kept->adopting = true;
+    std::size_t added = 0;
+    auto adopt = [&] {
+        kept->adopting = false;
+        std::size_t start = kept->rows.size();
+        auto first = std::make_move_iterator(items.begin());
+        kept->rows.insert(kept->rows.end(), first, first + static_cast<std::ptrdiff_t>(added));
+        // The list box took each text up to a NUL in it, as the rows must.
+        for (std::size_t i = start; i < kept->rows.size(); ++i) {
+            std::wstring& row = kept->rows[i];
+            row.erase(std::find(row.begin(), row.end(), L'\0'), row.end());
+        }
+    };
+    try {
+        SendItems(items, added);
+    } catch (...) {
+        adopt();
+        throw;
+    }
+    adopt();
+}
+
+void ListBox::SendItems(const std::vector<std::wstring>& items, std::size_t& added) {
     if (items.empty()) return;
     RedrawOff quiet(hwnd_);
     std::size_t chars = 0;
     for (const std::wstring& item : items) chars += item.size() + 1;
     SendMessageW(hwnd_, LB_INITSTORAGE, items.size(), chars * sizeof(wchar_t));
-    for (const std::wstring& item : items) AddItem(item);
+    for (const std::wstring& item : items) {
+        LRESULT at =
+            SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, kSource);
+        ++added;
+    }
 }
 
 void ListBox::SetItems(const std::vector<std::wstring>& items) {
@@ -83,6 +124,19 @@ void ListBox::SetListIndex(int index) {
 }
 
 std::vector<std::wstring> ListBox::Items() const {
+    std::vector<std::wstring> scratch;
+    const std::vector<std::wstring>& rows = Rows(scratch);
+    if (&rows == &scratch) return scratch;
+    return rows;
+}
+
+const std::vector<std::wstring>& ListBox::Rows(std::vector<std::wstring>& scratch) const {
+    if (const KeptRows* kept = KeptListRows(hwnd_); kept && kept->complete) return kept->rows;
+    scratch = ReadItems();
+    return scratch;
+}
+
+std::vector<std::wstring> ListBox::ReadItems() const {
     int count = ListCount();
     std::vector<std::wstring> items;
     items.reserve(static_cast<std::size_t>(count));

@@ -23,6 +23,8 @@ class ListBox {
     // Appends every item, in order, with the room for them reserved first and
     // without redrawing the list for each row.
     void AddItems(const std::vector<std::wstring>& items);
+    // The same, and the strings move into the rows the list box keeps.
+    void AddItems(std::vector<std::wstring>&& items);
     void RemoveItem(int index);
     std::wstring List(int index) const;
     int ListCount() const;
@@ -32,10 +34,17 @@ class ListBox {
     void SetListIndex(int index);
     // Every row, in order.
     std::vector<std::wstring> Items() const;
+    // Every row, in order, without a copy when the list box keeps its rows
+    // (KeepListRows); otherwise read into `scratch`.
+    const std::vector<std::wstring>& Rows(std::vector<std::wstring>& scratch) const;
     // Replaces every row, without redrawing the list for each.
     void SetItems(const std::vector<std::wstring>& items);
 
   private:
+    std::vector<std::wstring> ReadItems() const;
+    // Adds the items in order, counting in `added` those added so far.
+    void SendItems(const std::vector<std::wstring>& items, std::size_t& added);
+
     HWND hwnd_ = nullptr;
 };
 

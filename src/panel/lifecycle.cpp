@@ -49,7 +49,7 @@ void MainFrm::Form_Load() {
         }
     }
     LoadResult loaded = store_.Load();
-    loaded_ = loaded.settings;
+    loaded_ = std::move(loaded.settings);
     ShowSettings(loaded_);
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
     StartWatching();
@@ -120,14 +120,29 @@ bool MainFrm::QueryEndSession() {
 
 void MainFrm::SaveAllSettings() {
     try {
-        permissionsShownThisSave_ = false;
-        Settings current = CurrentSettings();
-        for (Setting setting : kSaveOrder) ReportOutcome(setting, store_.Save(setting, current));
+        SaveSettings();
         EndProgram();
     } catch (...) {
         ShowFailureReport(Hwnd(), L"Error occurred trying to save settings: ",
                           L"Save Settings Error", CurrentFailure());
     }
+}
+
+void MainFrm::SaveSettings() {
+    permissionsShownThisSave_ = false;
+    Settings current = CurrentSettings();
+    for (Setting setting : kSaveOrder)
+        ReportOutcome(setting, setting == Setting::ApprovedSites ? SaveApprovedSites()
+                                                                 : store_.Save(setting, current));
+}
+
+Outcome MainFrm::SaveApprovedSites() const {
+    if (!loaded_.approvedSites) return Outcome::Skipped();
+    // The list's own rows, not a copy of a long list.
+    std::vector<std::wstring> scratch;
+    const std::vector<std::wstring>& rows = listApproved.Rows(scratch);
+    return loaded_.loadedUrlsBytes ? store_.SaveApprovedSites(rows, *loaded_.loadedUrlsBytes)
+                                   : store_.SaveApprovedSites(rows);
 }
 
 void MainFrm::EndProgram() {

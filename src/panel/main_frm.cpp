@@ -22,6 +22,7 @@ constexpr wchar_t kCaption[] = L"Zendrel Settings";
 constexpr wchar_t kCloseTooltip[] = L"Close window and save settings";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR kAddSiteSubclassId = 1;
+constexpr UINT kWmShown = WM_APP + 2;  // posted once the window shows
 constexpr int kFontPoints = 9;
 
 HINSTANCE Instance() {
@@ -85,7 +86,7 @@ MainFrm::MainFrm(std::wstring programFolder, int dpi)
         SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
         SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
         linkCursor_ = LoadCursorW(Instance(), MAKEINTRESOURCEW(IDC_LINK_HAND));
-        ApplyDpi(dpi_, nullptr);
+        PlaceWindow(nullptr);
     } catch (...) {
         DestroyWindow(Hwnd());
         throw;
@@ -103,7 +104,9 @@ void MainFrm::OnDestroyed() noexcept {
 }
 
 void MainFrm::CreateControls() {
-    CreateControlWindows(Hwnd(), MainControls());
+    font_ = CreateWindowFont(kFontPoints, dpi_);
+    underlineFont_ = CreateWindowFont(kFontPoints, dpi_, true);
+    CreateControlWindows(Hwnd(), MainControls(), dpi_, font_.Get());
     txtAddSite = TextBox(Control(kIdTxtAddSite));
     txtPwd = TextBox(Control(kIdTxtPwd));
     txtPwdConfirm = TextBox(Control(kIdTxtPwdConfirm));
@@ -118,7 +121,10 @@ void MainFrm::CreateControls() {
     if (!SetWindowSubclass(txtAddSite.Hwnd(), AddSiteSubclassProc, kAddSiteSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         throw Failure(kOutOfMemory, kProgramName);
+}
 
+void MainFrm::EnsureTooltip() {
+    if (tooltip_) return;
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -146,14 +152,17 @@ void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
     // The controls now use the new fonts: the old ones may go.
     font_ = std::move(font);
     underlineFont_ = std::move(underline);
+    PlaceControls(Hwnd(), MainControls(), dpi_);
+    PlaceWindow(placement);
+}
 
+void MainFrm::PlaceWindow(const RECT* placement) {
     int imageSize = TwipsToPixels(MainControl(kIdImage1).width, dpi_);
     IconHandle picture = LoadIconAt(IDI_SITE_PICTURE, imageSize, imageSize);
     SendMessageW(Control(kIdImage1), STM_SETIMAGE, IMAGE_ICON,
                  reinterpret_cast<LPARAM>(picture.Get()));
     sitePicture_ = std::move(picture);
 
-    PlaceControls(Hwnd(), MainControls(), dpi_);
     SIZE size = WindowSizeForClient(Hwnd(), kMainClientWidthTwips, kMainClientHeightTwips, dpi_);
     int x, y;
     if (placement) {
@@ -196,6 +205,8 @@ void MainFrm::Show() {
     SetForegroundWindow(Hwnd());
     // After a failed load the site box may be disabled: Close takes the focus.
     ::SetFocus(IsWindowEnabled(txtAddSite.Hwnd()) ? txtAddSite.Hwnd() : Control(kIdBtnClose));
+    // The tooltip is made once the window shows: no one can point at it before.
+    PostMessageW(Hwnd(), kWmShown, 0, 0);
 }
 
 bool MainFrm::PreTranslateMessage(MSG& msg) {
@@ -258,6 +269,9 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
     switch (msg) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case kWmShown:
+            EnsureTooltip();
             return 0;
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wParam);

@@ -58,6 +58,11 @@ class MainFrm final : public WindowBase {
     HWND Control(int id) const;
     HWND Tooltip() const { return tooltip_; }
 
+    // Writes every setting the window holds, as Yes to the close question
+    // does (without closing), and tells the user of each failure. Throws
+    // Failure when the controls cannot be read.
+    void SaveSettings();
+
   private:
     std::optional<LRESULT> HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() noexcept override;
@@ -67,9 +72,14 @@ class MainFrm final : public WindowBase {
 
     // --- building (main_frm.cpp) ---
     void CreateControls();
+    // The tooltip window with the Close button's tip, made the first time.
+    void EnsureTooltip();
     // Fonts, pictures, positions and the window's size at the given DPI; the
     // window goes to `placement` when given, else to the centre of the screen.
     void ApplyDpi(int dpi, const RECT* placement);
+    // The picture at the window's DPI, and the window's size for it, at
+    // `placement` or centred in the work area.
+    void PlaceWindow(const RECT* placement);
 
     // --- opening and closing (lifecycle.cpp) ---
     void Form_Load();
@@ -86,16 +96,20 @@ class MainFrm final : public WindowBase {
     // Saves every setting in order, each outcome reported, then ends the
     // program; returns early only when its own failure handler ran.
     void SaveAllSettings();
+    Outcome SaveApprovedSites() const;
     // Ends the program: the window goes and the message loop ends.
     void EndProgram();
 
     // --- settings <-> controls (main_frm_settings.cpp) ---
     // Shows the settings that loaded; the controls of those that did not
     // are disabled for good, since an edit of them could never be saved.
-    void ShowSettings(const Settings& settings);
+    // The rows of the two lists move into the list boxes: `settings` keeps
+    // them present but empty.
+    void ShowSettings(Settings& settings);
     void ShowPassword(const PasswordSetting& password);
     // The settings as the controls hold them: only those that loaded (and
     // "mode" once chosen) are present, the password only when it changed.
+    // The two lists are present but empty: see SaveSettings.
     Settings CurrentSettings() const;
     PasswordFields CurrentPasswordFields() const;
     void chkEnable_Click();

@@ -85,19 +85,19 @@ void MainFrm::HandlePendingChanges() {
 }
 
 void MainFrm::RefreshApprovedSites() {
-    if (!loaded_.approvedSites) return;
-    std::vector<std::wstring> now;
+    if (!loaded_.approvedSites || !loaded_.loadedUrlsBytes) return;
+    std::optional<UrlsChange> now;
     try {
-        now = store_.LoadApprovedSites();
+        now = store_.LoadApprovedSitesIfChanged(*loaded_.loadedUrlsBytes);
     } catch (...) {
         return;  // gone or held for a moment: the next change tells again
     }
-    if (now == *loaded_.approvedSites) return;
+    if (!now) return;
     // The file as it now stands with this window's own additions and
     // removals applied; it is the new ground a save compares with.
     std::vector<std::wstring> shown =
-        MergeChanges(*loaded_.approvedSites, listApproved.Items(), now);
-    loaded_.approvedSites = std::move(now);
+        MergeChanges(now->loadedSites, listApproved.Items(), now->sites);
+    loaded_.loadedUrlsBytes = std::move(now->bytes);
     ReplaceKeepingSelection(listApproved, shown);
 }
 
@@ -113,6 +113,7 @@ void MainFrm::RefreshRequestedSites() {
     if (shown == listRequested.Items()) return;
     ReplaceKeepingSelection(listRequested, shown);
     // The sign that the list changed: from now on its tooltip tells the count.
+    EnsureTooltip();
     std::wstring tip = L"Requested sites: " + std::to_wstring(shown.size()) +
                        L" (the list has changed since the window opened)";
     TOOLINFOW tool{};

@@ -30,7 +30,7 @@ const wchar_t* SaveIntroduction(Setting setting) {
 
 }  // namespace
 
-void MainFrm::ShowSettings(const Settings& settings) {
+void MainFrm::ShowSettings(Settings& settings) {
     auto enable = [this](std::initializer_list<int> ids, bool on) {
         for (int id : ids) EnableWindow(Control(id), on ? TRUE : FALSE);
     };
@@ -39,8 +39,9 @@ void MainFrm::ShowSettings(const Settings& settings) {
     enable({kIdListRequested, kIdBtnApprove, kIdBtnDeny, kIdBtnReview},
            settings.requestedSites.has_value());
     enable({kIdChkLogging}, settings.activityLogging.has_value());
-    if (settings.approvedSites) listApproved.AddItems(*settings.approvedSites);
-    if (settings.requestedSites) listRequested.AddItems(*settings.requestedSites);
+    // The lists take the rows themselves: a long list is not copied.
+    if (settings.approvedSites) listApproved.AddItems(std::move(*settings.approvedSites));
+    if (settings.requestedSites) listRequested.AddItems(std::move(*settings.requestedSites));
     if (settings.activityLogging) chkLogging.SetValue(*settings.activityLogging ? 1 : 0);
     // A change of the box raises chkEnable_Click, which writes the value back.
     if (settings.mode) chkEnable.SetValue(*settings.mode ? 1 : 0);
@@ -62,9 +63,11 @@ PasswordFields MainFrm::CurrentPasswordFields() const {
 
 Settings MainFrm::CurrentSettings() const {
     Settings current;
-    if (loaded_.approvedSites) current.approvedSites = listApproved.Items();
-    if (loaded_.approvedSites) current.loadedApprovedSites = *loaded_.approvedSites;
-    if (loaded_.requestedSites) current.requestedSites = listRequested.Items();
+    // The approved rows are handed to the store by SaveApprovedSites without
+    // a copy; a save of the requests needs only what was removed.
+    if (loaded_.approvedSites) current.approvedSites.emplace();
+    current.loadedUrlsBytes = loaded_.loadedUrlsBytes;
+    if (loaded_.requestedSites) current.requestedSites.emplace();
     current.removedRequests = removedRequests_;
     if (loaded_.activityLogging) current.activityLogging = chkLogging.Value() == 1;
     if (loaded_.mode) current.mode = chkEnable.Value() == 1;

@@ -122,10 +122,8 @@ std::optional<LRESULT> pwdFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM
 
 void pwdFrm::CreateControls() {
     int dpi = WindowDpi(Hwnd());
-    CreateControlWindows(Hwnd(), kControls);
-    PlaceControls(Hwnd(), kControls, dpi);
     if (!font_) font_ = CreateWindowFont(kFontPoints, dpi);
-    SetControlFonts(Hwnd(), kControls, font_.Get());
+    CreateControlWindows(Hwnd(), kControls, dpi, font_.Get());
 
     // The key picture; a program built without the resource shows none.
     if (!picture_)

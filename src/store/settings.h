@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,14 @@
 #include "failure.h"
 
 namespace zendrel {
+
+// urls.txt changed since it was loaded: the sites it held then, its bytes
+// and its sites now.
+struct UrlsChange {
+    std::vector<std::wstring> loadedSites;
+    std::shared_ptr<const std::string> bytes;
+    std::vector<std::wstring> sites;
+};
 
 // The password digest and hint as stored: an empty digest means no password.
 struct PasswordSetting {
@@ -24,10 +33,12 @@ struct PasswordSetting {
 
 struct Settings {
     std::optional<std::vector<std::wstring>> approvedSites;  // urls.txt
-    // The approved sites as they were loaded: a save that finds urls.txt
+    // urls.txt's bytes as they were loaded: a save that finds the file
     // changed since (by the command-line tool, say) applies only its own
-    // changes to the file as it then stands.
-    std::vector<std::wstring> loadedApprovedSites;
+    // changes to the file as it then stands. Shared, as they do not change:
+    // copies cost nothing. The sites loaded are worked out of them again only
+    // for such a merge.
+    std::shared_ptr<const std::string> loadedUrlsBytes;
     std::optional<std::vector<std::wstring>> requestedSites;  // "requests"
     // The requested entries approved or denied since the requests were
     // loaded: a save takes one stored entry away for each.

@@ -93,8 +93,8 @@ LoadResult SettingsStore::Load() const {
     LoadResult result;
     Settings& s = result.settings;
     try {
-        s.approvedSites = LoadApprovedSites();
-        s.loadedApprovedSites = *s.approvedSites;  // what a save compares urls.txt with
+        s.loadedUrlsBytes = LoadUrlsBytes();  // what a save compares urls.txt with
+        s.approvedSites = UrlsFileSites(*s.loadedUrlsBytes);
         s.requestedSites = LoadRequestedSites();
         s.activityLogging = LoadActivityLogging();
         s.mode = LoadMode();
@@ -106,6 +106,21 @@ LoadResult SettingsStore::Load() const {
 
 std::vector<std::wstring> SettingsStore::LoadApprovedSites() const {
     return LoadUrlsFile(UrlsPath());
+}
+
+std::shared_ptr<const std::string> SettingsStore::LoadUrlsBytes() const {
+    return std::make_shared<const std::string>(ReadUrlsFileBytes(UrlsPath()));
+}
+
+std::optional<UrlsChange> SettingsStore::LoadApprovedSitesIfChanged(
+    const std::string& knownBytes) const {
+    std::string bytes = ReadUrlsFileBytes(UrlsPath());
+    if (bytes == knownBytes) return std::nullopt;
+    std::vector<std::wstring> known = UrlsFileSites(knownBytes);
+    std::vector<std::wstring> sites = UrlsFileSites(bytes);
+    if (sites == known) return std::nullopt;
+    return UrlsChange{std::move(known), std::make_shared<const std::string>(std::move(bytes)),
+                      std::move(sites)};
 }
 
 std::vector<std::wstring> SettingsStore::LoadRequestedSites() const {
@@ -129,8 +144,9 @@ bool SettingsStore::LoadMode() const {
 Outcome SettingsStore::Save(Setting which, const Settings& s) const {
     switch (which) {
         case Setting::ApprovedSites:
-            return s.approvedSites ? SaveApprovedSites(*s.approvedSites, s.loadedApprovedSites)
-                                   : Outcome::Skipped();
+            if (!s.approvedSites) return Outcome::Skipped();
+            return s.loadedUrlsBytes ? SaveApprovedSites(*s.approvedSites, *s.loadedUrlsBytes)
+                                     : SaveApprovedSites(*s.approvedSites);
         case Setting::RequestedSites:
             return s.requestedSites ? SaveRequestedSites(s.removedRequests) : Outcome::Skipped();
         case Setting::ActivityLogging:
@@ -151,10 +167,13 @@ Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites)
 }
 
 Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites,
-                                         const std::vector<std::wstring>& asLoaded) const {
+                                         const std::string& loadedBytes) const {
     return Guarded([&] {
-        std::vector<std::wstring> now = LoadApprovedSites();
-        SaveUrlsFile(UrlsPath(), now == asLoaded ? sites : MergeChanges(asLoaded, sites, now));
+        std::optional<UrlsChange> now = LoadApprovedSitesIfChanged(loadedBytes);
+        if (now)
+            SaveUrlsFile(UrlsPath(), MergeChanges(now->loadedSites, sites, now->sites));
+        else
+            SaveUrlsFile(UrlsPath(), sites);  // (not in one ?: which would copy a long list)
         return Outcome::Done();
     });
 }
@@ -166,7 +185,9 @@ Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& remov
         // It appends by reading and writing the whole value, at any moment:
         // the value is read once more just before the write, and the new text
         // is worked out again whenever it changed meanwhile, so that an entry
-        // it added while this save worked is not written over.
+        // it added while this save worked is not written over. With nothing
+        // approved or denied the value stays the add-on's, untouched.
+        if (removed.empty()) return Outcome::Done();
         RegistryWrapper key = MachineKey();
         std::wstring stored = ReadValue(key, L"requests").ToText();
         for (int attempt = 0;; ++attempt) {

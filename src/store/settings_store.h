@@ -12,6 +12,8 @@
 // the add-on reads it. Every registry operation opens the key afresh.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,12 @@ class SettingsStore {
     // Each loader throws Failure. A stored switch is on only for exactly 1;
     // a value that is no number, or outside 16 bits, is a failure (13 or 6).
     std::vector<std::wstring> LoadApprovedSites() const;
+    // urls.txt's bytes, for a later save or re-read to compare with.
+    std::shared_ptr<const std::string> LoadUrlsBytes() const;
+    // urls.txt as it stands now, when it no longer holds the sites that
+    // `knownBytes` hold (the bytes alone tell that in most cases, without
+    // working out any sites); nullopt when it does.
+    std::optional<UrlsChange> LoadApprovedSitesIfChanged(const std::string& knownBytes) const;
     std::vector<std::wstring> LoadRequestedSites() const;
     bool LoadActivityLogging() const;
     bool LoadMode() const;
@@ -51,14 +59,16 @@ class SettingsStore {
     Outcome Save(Setting which, const Settings& settings) const;
 
     Outcome SaveApprovedSites(const std::vector<std::wstring>& sites) const;
-    // Writes `sites` when urls.txt still holds `asLoaded`; otherwise the file
-    // as it stands now, less one row for each row removed since the load and
-    // with the rows added since appended.
+    // Writes `sites` when urls.txt still holds the sites of `loadedBytes`
+    // (its bytes as loaded); otherwise the file as it stands now, less one row
+    // for each row removed since the load and with the rows added since
+    // appended.
     Outcome SaveApprovedSites(const std::vector<std::wstring>& sites,
-                              const std::vector<std::wstring>& asLoaded) const;
+                              const std::string& loadedBytes) const;
     // Writes back the requests stored now (the add-on may have added some
     // since they were loaded) less one entry for each removed one: the
     // non-empty entries, in order. A value that cannot be read is a failure.
+    // With nothing removed nothing is written (Done).
     Outcome SaveRequestedSites(const std::vector<std::wstring>& removed) const;
     Outcome SaveActivityLogging(bool on) const;
     Outcome SaveMode(bool on) const;

@@ -33,22 +33,60 @@ std::wstring ReachablePath(const std::wstring& path) {
 // no part of the first site (which would then never match an address), so it
 // is dropped; the bytes after it are kept as they are, and a save writes the
 // file without it.
-std::string WithoutByteOrderMark(std::string bytes) {
+std::string_view WithoutByteOrderMark(std::string_view bytes) {
     constexpr std::string_view kMark = "\xEF\xBB\xBF";
-    if (std::string_view(bytes).substr(0, kMark.size()) == kMark) bytes.erase(0, kMark.size());
+    if (bytes.substr(0, kMark.size()) == kMark) bytes.remove_prefix(kMark.size());
+    return bytes;
+}
+
+// The bytes of a file holding `lines`: ToAnsi(JoinUrlLines(lines)), without
+// the whole text in UTF-16 first (a long list is 100 000 lines). ASCII is the
+// same in every ANSI code page, so most lines need no conversion call.
+std::string UrlsFileBytes(const std::vector<std::wstring>& lines) {
+    std::size_t total = 0;
+    for (const std::wstring& line : lines) total += line.size() + 2;
+    std::string bytes(total, '\0');  // room for ASCII: a line in another script may need more
+    std::size_t at = 0;
+    for (const std::wstring& line : lines) {
+        if (std::all_of(line.begin(), line.end(), [](wchar_t c) { return c < 0x80; })) {
+            char* out = bytes.data() + at;
+            for (wchar_t c : line) *out++ = static_cast<char>(c);
+            at += line.size();
+        } else {
+            std::string converted = ToAnsi(line);
+            if (converted.size() > line.size()) bytes.resize(bytes.size() + converted.size() - line.size());
+            bytes.replace(at, converted.size(), converted);
+            at += converted.size();
+        }
+        bytes[at++] = '\r';
+        bytes[at++] = '\n';
+    }
+    bytes.resize(at);
     return bytes;
 }
 
 }  // namespace
 
-std::vector<std::wstring> LoadUrlsFile(const std::wstring& path) {
+std::vector<std::wstring> UrlsFileSites(std::string_view bytes) {
     try {
-        const std::wstring reachable = ReachablePath(path);
-        safe_file::ExistingFileAttributes(reachable);
-        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(safe_file::ReadWholeFile(reachable))));
+        return ParseUrlLines(FromAnsi(WithoutByteOrderMark(bytes)));
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }
+}
+
+std::string ReadUrlsFileBytes(const std::wstring& path) {
+    try {
+        const std::wstring reachable = ReachablePath(path);
+        safe_file::ExistingFileAttributes(reachable);
+        return safe_file::ReadWholeFile(reachable);
+    } catch (const std::bad_alloc&) {
+        Throw(ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+std::vector<std::wstring> LoadUrlsFile(const std::wstring& path) {
+    return UrlsFileSites(ReadUrlsFileBytes(path));
 }
 
 void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines) {
@@ -61,7 +99,7 @@ void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lin
                   const std::function<void(std::size_t)>& afterBlock) {
     try {
         safe_file::ReplaceFile(
-            ReachablePath(path), [&lines] { return ToAnsi(JoinUrlLines(lines)); },
+            ReachablePath(path), [&lines] { return UrlsFileBytes(lines); },
             safe_file::Missing::Refuse, afterBlock);
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);

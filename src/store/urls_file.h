@@ -12,8 +12,10 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "settings.h"
 #include "win32_failure.h"
 
 namespace zendrel {
@@ -23,6 +25,11 @@ inline constexpr const wchar_t* kUrlsFileSource = kProgramName;
 // The approved sites in the file, as ParseUrlLines gives them; a UTF-8
 // byte-order mark at its start is no part of the first site.
 std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
+// The file's bytes only: a caller that kept the bytes of an earlier read
+// tells a changed file without working out its sites.
+std::string ReadUrlsFileBytes(const std::wstring& path);
+// The sites that bytes of the file hold (LoadUrlsFile is both steps).
+std::vector<std::wstring> UrlsFileSites(std::string_view bytes);
 
 // Replaces the content of the file with one line per entry. The file is never
 // left empty, half-written or missing, even if the process is killed at any

@@ -160,7 +160,7 @@ TEST_F(LifecycleChildTest, YesSavesEverySettingAndEnds) {
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").bytes, std::string("\1\0\0\0", 4));
     StoredValue requests = GetValue(HKEY_LOCAL_MACHINE, "requests");
     EXPECT_EQ(requests.type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(requests.bytes, std::string("asked.example\0", 14));
+    EXPECT_EQ(requests.bytes, std::string("asked.example\0\0", 15));  // untouched
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "mode").bytes, std::string(4, '\0'));
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "config").bytes, std::string(1, '\0'));
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "hint").bytes, std::string(1, '\0'));

@@ -350,6 +350,19 @@ TEST_F(SiteListsTest, RequestsRecordedWhileTheWindowIsOpenAreKeptAtSave) {
               "other.example\0asked.example\0new.example\0"s);
 }
 
+TEST_F(SiteListsTest, ASaveWritesWhatTheListShowsWhoeverChangedIt) {
+    // Messages straight to the list box, past the window's own code.
+    HWND list = ListApproved(*window_).Hwnd();
+    SendMessageW(list, LB_INSERTSTRING, 1, reinterpret_cast<LPARAM>(L"inserted.example"));
+    SendMessageW(list, LB_DELETESTRING, 0, 0);
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"added.example"));
+    EXPECT_EQ(ListBox(list).Items(), Approved());
+    boxes_.Then(IDYES);
+    Press(kIdBtnClose);
+    EXPECT_EQ(ReadUrls(),
+              "inserted.example\r\nsecond.example\r\nthird.example\r\nadded.example\r\n");
+}
+
 TEST_F(SiteListsTest, DenyRemovesTheSelectedRequestOnly) {
     Press(kIdBtnDeny);
     Press(kIdBtnApprove);

@@ -113,12 +113,12 @@ TEST_F(StoreBadInputTest, OddRequestsLoadAsTextOrFailWithoutBeingWrittenOver) {
         const char* what;
         DWORD type;
         std::string bytes;
-        int failure;  // 0: loads as `rows`, and saves back as `saved`
+        int failure;  // 0: loads as `rows`; a save that removes one writes `saved`
         Rows rows;
         std::string saved;
     };
     const Case cases[] = {
-        {"REG_SZ", REG_SZ, "one.example\0"s, 0, {L"one.example"}, "one.example\0"s},
+        {"REG_SZ", REG_SZ, "one.example\0"s, 0, {L"one.example"}, "\0"s},
         {"REG_BINARY", REG_BINARY, "one.example"s, 13, {}, "one.example"s},
         {"1 MB", REG_MULTI_SZ, big + '\0', 0,
          [&] {
@@ -126,7 +126,7 @@ TEST_F(StoreBadInputTest, OddRequestsLoadAsTextOrFailWithoutBeingWrittenOver) {
              rows.push_back(L"");
              return rows;
          }(),
-         big},
+         big.substr(bigRows.front().size() + 1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,7 +134,10 @@ TEST_F(StoreBadInputTest, OddRequestsLoadAsTextOrFailWithoutBeingWrittenOver) {
         Rows rows;
         EXPECT_EQ(FailureNumberOf([&] { rows = Store().LoadRequestedSites(); }), c.failure);
         EXPECT_TRUE(rows == c.rows) << rows.size() << " rows";
-        Outcome saved = Store().SaveRequestedSites({});
+        // Nothing removed: the value stays as stored.
+        EXPECT_EQ(Store().SaveRequestedSites({}).kind, Outcome::Kind::Done);
+        EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, c.bytes);
+        Outcome saved = Store().SaveRequestedSites({c.rows.empty() ? L"x" : c.rows.front()});
         EXPECT_EQ(saved.kind, c.failure ? Outcome::Kind::Failed : Outcome::Kind::Done);
         StoredValue stored = GetValue(HKEY_LOCAL_MACHINE, "requests");
         EXPECT_EQ(stored.type, c.failure ? c.type : static_cast<DWORD>(REG_MULTI_SZ));

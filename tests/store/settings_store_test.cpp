@@ -37,14 +37,16 @@ TEST_F(StoreTest, ApprovedSitesLoadLineByLineAndSaveBackExactly) {
 
 TEST_F(StoreTest, ASaveWritesItsListUnlessUrlsTxtChangedSinceTheLoad) {
     WriteUrls("a.example\r\nb.example\r\n");
-    Rows loaded = Store().LoadApprovedSites();
+    auto loaded = Store().LoadUrlsBytes();
+    // Rewritten meanwhile with the same sites and other line ends: unchanged.
+    WriteUrls("a.example\nb.example");
     Rows sorted = {L"b.example", L"a.example", L"c.example"};
-    Store().SaveApprovedSites(sorted, loaded);
+    Store().SaveApprovedSites(sorted, *loaded);
     EXPECT_EQ(ReadUrls(), "b.example\r\na.example\r\nc.example\r\n");
     // Another program adds a row and removes one meanwhile: both stay done.
-    loaded = Store().LoadApprovedSites();
+    loaded = Store().LoadUrlsBytes();
     WriteUrls("b.example\r\ntool.example\r\nc.example\r\n");
-    Store().SaveApprovedSites({L"b.example", L"c.example", L"d.example"}, loaded);
+    Store().SaveApprovedSites({L"b.example", L"c.example", L"d.example"}, *loaded);
     EXPECT_EQ(ReadUrls(), "b.example\r\ntool.example\r\nc.example\r\nd.example\r\n");
 }
 
@@ -166,7 +168,7 @@ TEST_F(StoreTest, AnUnreadableValueIsAFailedLoadNeverTheDefault) {
     machineKey_->Deny(KEY_QUERY_VALUE);
     EXPECT_THROW(Store().LoadRequestedSites(), Failure);
     // Nor is it written over at save.
-    EXPECT_NE(Store().SaveRequestedSites({}).kind, Outcome::Kind::Done);
+    EXPECT_NE(Store().SaveRequestedSites({L"asked.example"}).kind, Outcome::Kind::Done);
     machineKey_->Restore();
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "asked.example\0\0"s);
 }

@@ -1,17 +1,17 @@
-#include "accessible_name.h"
+#include "control_proc.h"
 
-#include <commctrl.h>
 #include <oleacc.h>
 
+#include <cstddef>
+#include <memory>
 #include <new>
+#include <optional>
 
 #include "failure.h"
 
 namespace zendrel {
 
 namespace {
-
-constexpr UINT_PTR kSubclassId = 0x5A4E;  // "ZN"
 
 bool IsSelf(const VARIANT& child) {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
@@ -134,38 +134,112 @@ class NamedAccessible final : public IAccessible {
     LONG references_ = 1;
 };
 
-LRESULT CALLBACK NamedControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                  DWORD_PTR data) noexcept {
-    auto* name = reinterpret_cast<std::wstring*>(data);
-    if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+constexpr UINT kMsgKeptRows = WM_APP + 0x4E;  // answers the list box's KeptRows, or 0
+
+// What the procedure keeps for a control: the procedure it had, the name, and
+// for a list box the rows.
+struct ControlState {
+    WNDPROC original = nullptr;
+    std::wstring name;  // empty: the system's own name
+    std::optional<KeptRows> rows;
+};
+
+// Keeps the rows in step with the list box's own, whoever changes them.
+void FollowRows(KeptRows& kept, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT result) {
+    switch (msg) {
+        case LB_ADDSTRING:
+        case LB_INSERTSTRING:
+            if (kept.adopting) break;
+            if (result >= 0 && static_cast<std::size_t>(result) <= kept.rows.size())
+                kept.rows.emplace(kept.rows.begin() + result, reinterpret_cast<LPCWSTR>(lParam));
+            else if (result >= 0)
+                kept.complete = false;
+            break;
+        case LB_DELETESTRING:
+            if (result != LB_ERR && wParam < kept.rows.size())
+                kept.rows.erase(kept.rows.begin() + static_cast<std::ptrdiff_t>(wParam));
+            break;
+        case LB_RESETCONTENT:
+            kept.rows.clear();
+            kept.complete = true;
+            break;
+        case LB_DIR:
+        case LB_ADDFILE:
+            kept.complete = false;  // rows the list box made itself
+            break;
+        default:
+            break;
+    }
+}
+
+// The control's procedure put in front of its own. It finds its state in the
+// control's GWLP_USERDATA (which no system control uses) rather than through
+// the common controls' subclass list: there every message to the control pays
+// for a property look-up, which under some systems costs as much as a hundred
+// plain messages, and a list of 100 000 sites takes a message per row.
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* state = reinterpret_cast<ControlState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == kMsgKeptRows)
+        return state->rows ? reinterpret_cast<LRESULT>(&*state->rows) : 0;
+    if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT && !state->name.empty()) {
         IAccessible* inner = nullptr;
         if (SUCCEEDED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
                                                 reinterpret_cast<void**>(&inner)))) {
-            auto* named = new (std::nothrow) NamedAccessible(inner, *name);
-            if (!named) {
-                inner->Release();
-                return DefSubclassProc(hwnd, msg, wParam, lParam);
+            auto* accessible = new (std::nothrow) NamedAccessible(inner, state->name);
+            if (accessible) {
+                LRESULT result = LresultFromObject(IID_IAccessible, wParam, accessible);
+                accessible->Release();
+                return result;
             }
-            LRESULT result = LresultFromObject(IID_IAccessible, wParam, named);
-            named->Release();
-            return result;
+            inner->Release();
         }
     } else if (msg == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, NamedControlProc, id);
-        delete name;
+        std::unique_ptr<ControlState> owned(state);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(owned->original));
+        return CallWindowProcW(owned->original, hwnd, msg, wParam, lParam);
     }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+    LRESULT result = CallWindowProcW(state->original, hwnd, msg, wParam, lParam);
+    if (state->rows) {
+        try {
+            FollowRows(*state->rows, msg, wParam, lParam, result);
+        } catch (...) {
+            state->rows->complete = false;  // no room for the copy: the list box answers
+        }
+    }
+    return result;
+}
+
+// The state of the control, put in front of its procedure the first time.
+ControlState& StateOf(HWND control) {
+    if (GetWindowLongPtrW(control, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ControlProc))
+        return *reinterpret_cast<ControlState*>(GetWindowLongPtrW(control, GWLP_USERDATA));
+    auto state = std::make_unique<ControlState>();
+    state->original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+    if (!state->original || GetWindowLongPtrW(control, GWLP_USERDATA) != 0)
+        throw Failure(kInvalidArgument, kProgramName);
+    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.get()));
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc));
+    return *state.release();  // the control's WM_NCDESTROY frees it
 }
 
 }  // namespace
 
 void SetAccessibleName(HWND control, std::wstring name) {
-    auto* owned = new std::wstring(std::move(name));
-    if (!SetWindowSubclass(control, NamedControlProc, kSubclassId,
-                           reinterpret_cast<DWORD_PTR>(owned))) {
-        delete owned;
-        throw Failure(kOutOfMemory, kProgramName);
-    }
+    StateOf(control).name = std::move(name);
+}
+
+void KeepListRows(HWND list) {
+    ControlState& state = StateOf(list);
+    if (state.rows) return;
+    KeptRows kept;
+    int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    kept.complete = count == 0;  // rows already there are not copied
+    state.rows = std::move(kept);
+}
+
+KeptRows* KeptListRows(HWND list) {
+    return reinterpret_cast<KeptRows*>(SendMessageW(list, kMsgKeptRows, 0, 0));
 }
 
 }  // namespace zendrel
