@@ -6,11 +6,14 @@
 //             against bare_window.exe (an empty window)
 //   load      the window opened on N approved sites and 10 000 requests,
 //             against reading the same bytes into list boxes with redraw off
-//   save      the two lists saved by the store as the window hands them over,
-//             against writing the same bytes once with a flush (reading the
-//             rows back from the list boxes is shown on a row of its own)
+//   save      the window's save of every setting, as Yes to its close
+//             question does, against writing the bytes of both lists once
+//             with a flush
 //   memory    peak working set of ZendrelPanel.exe with 100 000 sites,
 //             against bare_window.exe
+//   tool      zendrelctl.exe importing 100 000 sites into an empty list, and
+//             listing them, from CreateProcess to its exit, against the load
+//             baseline
 #include <windows.h>
 #include <psapi.h>
 
@@ -25,6 +28,7 @@
 #include "main_layout.h"
 #include "settings_store.h"
 #include "startup.h"
+#include "urls_file.h"
 
 namespace zendrel::bench {
 namespace {
@@ -165,6 +169,32 @@ ChildRun RunUntilVisible(const std::wstring& program) {
     return run;
 }
 
+// From CreateProcess until the program exits, its output thrown away.
+double RunToExit(const std::wstring& program, const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    Stopwatch watch;
+    double ms = -1;
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW, nullptr, Folder(program).c_str(), &startup, &process)) {
+        WaitForSingleObject(process.hProcess, kPatienceMs);
+        ms = watch.Milliseconds();
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(nul);
+    return ms;
+}
+
 // --- load and save: the window in this process ---
 
 // The baseline of a load: the same bytes read, converted and put into two
@@ -207,27 +237,19 @@ double BaselineLoad(const std::wstring& urlsPath) {
 
 struct LoadAndSave {
     double loadMs;
-    double rowsMs;  // the rows read back from the window's list boxes
-    double saveMs;  // the store's save of those rows
+    double saveMs;
 };
 
 // Opens the window on the folder (the settings load, the window shows), then
-// saves the two lists as the window does at Yes: the rows are read back from
-// the list boxes (timed on their own) and handed to the store (the save).
+// saves as Yes to the close question does.
 LoadAndSave WindowLoadAndSave(const std::wstring& folder) {
     Stopwatch load;
     auto window = std::make_unique<MainFrm>(folder, 96);
     window->Show();
     UpdateWindow(window->Hwnd());
-    LoadAndSave result{load.Milliseconds(), 0, 0};
-    Stopwatch rows;
-    std::vector<std::wstring> approved = ListBox(window->Control(kIdListApproved)).Items();
-    std::vector<std::wstring> requested = ListBox(window->Control(kIdListRequested)).Items();
-    result.rowsMs = rows.Milliseconds();
+    LoadAndSave result{load.Milliseconds(), 0};
     Stopwatch save;
-    SettingsStore store(folder);
-    store.SaveApprovedSites(approved);
-    store.SaveRequestedSites({});
+    window->SaveSettings();
     result.saveMs = save.Milliseconds();
     window.reset();
     PumpPending();
@@ -275,7 +297,7 @@ int Run(int runs) {
         std::wstring(temp) + L"zendrel-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring bin = ThisFolder();
-    for (const wchar_t* name : {L"\\ZendrelPanel.exe", L"\\bare_window.exe"})
+    for (const wchar_t* name : {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\zendrelctl.exe"})
         CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
     const std::wstring urls = folder + L"\\urls.txt";
     const std::wstring panel = folder + L"\\ZendrelPanel.exe";
@@ -293,16 +315,15 @@ int Run(int runs) {
     Row("start to visible window", start.measured, start.baseline, "ms", 1.3);
 
     const std::string requests = RequestsValue(kRequests);
-    double load10k = 0;
+    double load10k = 0, baseLoad100k = 0;
     for (int sites : {1'000, 10'000, 100'000}) {
         const std::string file = SitesFile(sites);
         WriteBytes(urls, file);
         StoreRequests(requests);
-        std::vector<double> loads, rows, saves, baseLoads, baseSaves;
+        std::vector<double> loads, saves, baseLoads, baseSaves;
         for (int i = 0; i < runs; ++i) {
             LoadAndSave window = WindowLoadAndSave(folder);
             loads.push_back(window.loadMs);
-            rows.push_back(window.rowsMs);
             saves.push_back(window.saveMs);
             baseLoads.push_back(BaselineLoad(urls));
             baseSaves.push_back(BaselineSave(folder, file + requests));
@@ -312,10 +333,8 @@ int Run(int runs) {
             sites == 100'000 ? 1.5 : 0);
         Row(("save " + what).c_str(), Median(saves), Median(baseSaves), "ms",
             sites == 100'000 ? 2.0 : 0);
-        if (sites == 100'000)
-            Row("rows read back from the lists, 100000 sites", Median(rows), Median(baseSaves),
-                "ms", 0);
         if (sites == 10'000) load10k = Median(loads);
+        if (sites == 100'000) baseLoad100k = Median(baseLoads);
         if (sites == 100'000)
             Row("load 100000 sites against load 10000 sites", Median(loads), load10k, "ms", 12.0);
     }
@@ -327,8 +346,20 @@ int Run(int runs) {
         barePeaks.push_back(RunUntilVisible(bare).peakMegabytes);
     }
     Row("peak memory, 100000 sites (working set)", Median(peaks), Median(barePeaks), "MB", 0);
-    std::printf("| %-46s | %-52s |\n", "import 100000 sites, list (command-line tool)",
-                "not measured: this build has no command-line tool");
+
+    // The command-line tool on the same 100 000 sites.
+    const std::wstring tool = folder + L"\\zendrelctl.exe";
+    const std::wstring sitesFile = folder + L"\\import.txt";
+    const std::wstring folderOption = L"--folder \"" + folder + L"\" ";
+    WriteBytes(sitesFile, SitesFile(100'000));
+    std::vector<double> imports, lists;
+    for (int i = 0; i < runs; ++i) {
+        WriteBytes(urls, "");
+        imports.push_back(RunToExit(tool, folderOption + L"import \"" + sitesFile + L"\""));
+        lists.push_back(RunToExit(tool, folderOption + L"list"));
+    }
+    Row("import 100000 sites (command-line tool)", Median(imports), baseLoad100k, "ms", 0);
+    Row("list 100000 sites (command-line tool)", Median(lists), baseLoad100k, "ms", 0);
     StoreRequests(std::string(2, '\0'));
     return 0;
 }
@@ -369,22 +400,29 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
-    // --save-phases FOLDER: the save of the window's lists, phase by phase.
+    // --save-phases FOLDER: the window's save, then the store's steps of it,
+    // with 10 000 requests stored.
     if (argc > 2 && std::wstring(argv[1]) == L"--save-phases") {
+        zendrel::bench::StoreRequests(zendrel::bench::RequestsValue(zendrel::bench::kRequests));
         auto window = std::make_unique<zendrel::MainFrm>(argv[2]);
         window->Show();
         zendrel::SettingsStore store(argv[2]);
+        auto loaded = store.LoadUrlsBytes();
+        const std::vector<std::wstring> sites = zendrel::UrlsFileSites(*loaded);
         for (int run = 0; run < 3; ++run) {
             zendrel::bench::Stopwatch watch;
-            auto approved = zendrel::ListBox(window->Control(zendrel::kIdListApproved)).Items();
-            auto requested = zendrel::ListBox(window->Control(zendrel::kIdListRequested)).Items();
-            double items = watch.Milliseconds();
-            store.SaveApprovedSites(approved);
+            window->SaveSettings();
+            double all = watch.Milliseconds();
+            store.LoadApprovedSitesIfChanged(*loaded);
+            double check = watch.Milliseconds();
+            store.SaveApprovedSites(sites);
             double urls = watch.Milliseconds();
             store.SaveRequestedSites({});
             double requests = watch.Milliseconds();
-            std::printf("rows from the lists %.1f, urls.txt %.1f, requests %.1f ms\n", items,
-                        urls - items, requests - urls);
+            std::printf(
+                "window's save %.1f; of it: urls.txt unchanged? %.1f, urls.txt written %.1f, "
+                "requests %.1f ms\n",
+                all, check - all, urls - check, requests - urls);
         }
         return 0;
     }
