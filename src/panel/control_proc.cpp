@@ -149,7 +149,6 @@ void FollowRows(KeptRows& kept, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT 
     switch (msg) {
         case LB_ADDSTRING:
         case LB_INSERTSTRING:
-            if (kept.adopting) break;
             if (result >= 0 && static_cast<std::size_t>(result) <= kept.rows.size())
                 kept.rows.emplace(kept.rows.begin() + result, reinterpret_cast<LPCWSTR>(lParam));
             else if (result >= 0)
@@ -240,6 +239,18 @@ void KeepListRows(HWND list) {
 
 KeptRows* KeptListRows(HWND list) {
     return reinterpret_cast<KeptRows*>(SendMessageW(list, kMsgKeptRows, 0, 0));
+}
+
+OwnProcedureOnly::OwnProcedureOnly(HWND control) : control_(control) {
+    LONG_PTR current = GetWindowLongPtrW(control, GWLP_WNDPROC);
+    if (current != reinterpret_cast<LONG_PTR>(ControlProc)) return;
+    auto* state = reinterpret_cast<ControlState*>(GetWindowLongPtrW(control, GWLP_USERDATA));
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->original));
+    ours_ = current;
+}
+
+OwnProcedureOnly::~OwnProcedureOnly() {
+    if (ours_) SetWindowLongPtrW(control_, GWLP_WNDPROC, ours_);
 }
 
 }  // namespace zendrel

@@ -40,19 +40,25 @@ void ListBox::AddItem(std::wstring_view item) {
 }
 
 void ListBox::AddItems(const std::vector<std::wstring>& items) {
+    if (const KeptRows* kept = KeptListRows(hwnd_); kept && kept->complete) {
+        AddItems(std::vector<std::wstring>(items));  // one copy, then the fast road
+        return;
+    }
     std::size_t added = 0;
     SendItems(items, added);
 }
 
 void ListBox::AddItems(std::vector<std::wstring>&& items) {
     KeptRows* kept = KeptListRows(hwnd_);
-    if (!kept || !kept->complete) return AddItems(items);
-    // The kept rows take the strings themselves at the end rather than a
-    // copy of each as it is added.
-    kept->adopting = true;
+    if (!kept || !kept->complete) {
+        std::size_t added = 0;
+        SendItems(items, added);
+        return;
+    }
+    // The rows go straight to the list box, and the kept rows take the
+    // strings themselves at the end.
     std::size_t added = 0;
     auto adopt = [&] {
-        kept->adopting = false;
         std::size_t start = kept->rows.size();
         auto first = std::make_move_iterator(items.begin());
         kept->rows.insert(kept->rows.end(), first, first + static_cast<std::ptrdiff_t>(added));
@@ -63,6 +69,7 @@ void ListBox::AddItems(std::vector<std::wstring>&& items) {
         }
     };
     try {
+        OwnProcedureOnly direct(hwnd_);
         SendItems(items, added);
     } catch (...) {
         adopt();

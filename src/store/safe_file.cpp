@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -177,15 +178,17 @@ std::unique_ptr<TempFile> CreateTempFile(const std::wstring& path) {
     Throw(ERROR_FILE_EXISTS);
 }
 
-void WriteAll(HANDLE file, const std::string& bytes,
-              const std::function<void(std::size_t)>& afterBlock) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(kBlockSize, bytes.size() - done));
+// Writes `bytes` to the file in blocks, calling afterBlock with the bytes
+// written so far after each; `done` counts across calls.
+void WriteBlocks(HANDLE file, std::string_view bytes, std::size_t& done,
+                 const std::function<void(std::size_t)>& afterBlock) {
+    while (!bytes.empty()) {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(kBlockSize, bytes.size()));
         DWORD wrote = 0;
-        if (!WriteFile(file, bytes.data() + done, want, &wrote, nullptr)) ThrowLastError();
+        if (!WriteFile(file, bytes.data(), want, &wrote, nullptr)) ThrowLastError();
         if (wrote == 0) Throw(ERROR_WRITE_FAULT);
         done += wrote;
+        bytes.remove_prefix(wrote);
         if (afterBlock) afterBlock(done);
     }
 }
@@ -272,7 +275,28 @@ std::string ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-void ReplaceFile(const std::wstring& path, const std::function<std::string()>& content,
+bool FileHolds(const std::wstring& path, std::string_view bytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) ThrowLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
+    if (static_cast<ULONGLONG>(size.QuadPart) != bytes.size()) return false;
+    char block[kBlockSize];
+    std::size_t compared = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), block, kBlockSize, &got, nullptr)) ThrowLastError();
+        if (got == 0) return compared == bytes.size();
+        if (got > bytes.size() - compared ||
+            std::memcmp(block, bytes.data() + compared, got) != 0)
+            return false;
+        compared += got;
+    }
+}
+
+void ReplaceFile(const std::wstring& path, const std::function<void(const Writer&)>& content,
                  Missing missing, const std::function<void(std::size_t)>& afterBlock) {
     // Refusals first, before any other file is made: the file must exist (or
     // may be created) and must not be read-only (refused at once: waiting
@@ -284,11 +308,12 @@ void ReplaceFile(const std::wstring& path, const std::function<std::string()>& c
         CheckWritable(path);
         dacl = ReadDacl(path);
     }
-    std::string bytes = content();
-
     RemoveStaleTempFiles(path);
     std::unique_ptr<TempFile> temp = CreateTempFile(path);
-    WriteAll(temp->Handle().Get(), bytes, afterBlock);
+    std::size_t done = 0;
+    content([&](std::string_view bytes) {
+        WriteBlocks(temp->Handle().Get(), bytes, done, afterBlock);
+    });
     if (!FlushFileBuffers(temp->Handle().Get())) ThrowLastError();
     if (!temp->Handle().Reset()) ThrowLastError();
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace zendrel {
 
@@ -31,10 +32,13 @@ DWORD ExistingFileAttributes(const std::wstring& path);
 // The whole content of a file (at most 2 GB), read while others may write or
 // delete it.
 std::string ReadWholeFile(const std::wstring& path);
+// Whether the file holds exactly `bytes`, read block by block beside them
+// (a long file is not copied to memory to tell).
+bool FileHolds(const std::wstring& path, std::string_view bytes);
 
 enum class Missing { Refuse, Create };
 
-// Replaces the content of `path` with the bytes `content` gives, so that the
+// Replaces the content of `path` with the bytes `content` writes, so that the
 // file is never left empty, half-written or missing: the bytes go to a
 // temporary file in the same folder, which gets the original's attributes and
 // access list and then takes its place with a single rename. On failure the
@@ -44,8 +48,11 @@ enum class Missing { Refuse, Create };
 // waited for, for up to about two seconds, both before and at the rename. A
 // missing file is refused with 53, or with Missing::Create made: the temporary
 // file then keeps what the folder gives a new file. `content` runs after the
-// refusals; `afterBlock`, when set, after each block written.
-void ReplaceFile(const std::wstring& path, const std::function<std::string()>& content,
+// refusals and hands the bytes, a piece at a time and in order, to the Writer
+// it is given (so a long file need not be whole in memory first);
+// `afterBlock`, when set, runs after each block written.
+using Writer = std::function<void(std::string_view)>;
+void ReplaceFile(const std::wstring& path, const std::function<void(const Writer&)>& content,
                  Missing missing, const std::function<void(std::size_t)>& afterBlock = nullptr);
 
 }  // namespace safe_file

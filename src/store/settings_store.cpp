@@ -114,8 +114,8 @@ std::shared_ptr<const std::string> SettingsStore::LoadUrlsBytes() const {
 
 std::optional<UrlsChange> SettingsStore::LoadApprovedSitesIfChanged(
     const std::string& knownBytes) const {
+    if (UrlsFileHolds(UrlsPath(), knownBytes)) return std::nullopt;
     std::string bytes = ReadUrlsFileBytes(UrlsPath());
-    if (bytes == knownBytes) return std::nullopt;
     std::vector<std::wstring> known = UrlsFileSites(knownBytes);
     std::vector<std::wstring> sites = UrlsFileSites(bytes);
     if (sites == known) return std::nullopt;

@@ -75,7 +75,9 @@ void ExportSiteList(const std::wstring& path, const std::vector<std::wstring>& s
                     SiteListFormat format) {
     try {
         safe_file::ReplaceFile(
-            path, [&] { return ExportBytes(sites, format); }, safe_file::Missing::Create);
+            path,
+            [&](const safe_file::Writer& write) { write(ExportBytes(sites, format)); },
+            safe_file::Missing::Create);
     } catch (const std::bad_alloc&) {
         safe_file::Throw(ERROR_NOT_ENOUGH_MEMORY);
     }

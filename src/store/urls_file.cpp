@@ -29,6 +29,32 @@ std::wstring ReachablePath(const std::wstring& path) {
     return path;  // relative: left to Windows
 }
 
+// Hands `write` the file's bytes for `lines`, ToAnsi(JoinUrlLines(lines)), a
+// block at a time: a long list (100 000 lines) is never whole in memory a
+// second time. ASCII is the same in every ANSI code page, so most lines need
+// no conversion call.
+void WriteUrlLines(const std::vector<std::wstring>& lines, const safe_file::Writer& write) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::string chunk;
+    chunk.reserve(kChunk + 512);
+    for (const std::wstring& line : lines) {
+        if (std::all_of(line.begin(), line.end(), [](wchar_t c) { return c < 0x80; })) {
+            std::size_t at = chunk.size();
+            chunk.resize(at + line.size());
+            char* out = chunk.data() + at;
+            for (wchar_t c : line) *out++ = static_cast<char>(c);
+        } else {
+            chunk += ToAnsi(line);
+        }
+        chunk += "\r\n";
+        if (chunk.size() >= kChunk) {
+            write(chunk);
+            chunk.clear();
+        }
+    }
+    if (!chunk.empty()) write(chunk);
+}
+
 // A file saved as UTF-8 by an editor may start with a byte-order mark. It is
 // no part of the first site (which would then never match an address), so it
 // is dropped; the bytes after it are kept as they are, and a save writes the
@@ -36,32 +62,6 @@ std::wstring ReachablePath(const std::wstring& path) {
 std::string_view WithoutByteOrderMark(std::string_view bytes) {
     constexpr std::string_view kMark = "\xEF\xBB\xBF";
     if (bytes.substr(0, kMark.size()) == kMark) bytes.remove_prefix(kMark.size());
-    return bytes;
-}
-
-// The bytes of a file holding `lines`: ToAnsi(JoinUrlLines(lines)), without
-// the whole text in UTF-16 first (a long list is 100 000 lines). ASCII is the
-// same in every ANSI code page, so most lines need no conversion call.
-std::string UrlsFileBytes(const std::vector<std::wstring>& lines) {
-    std::size_t total = 0;
-    for (const std::wstring& line : lines) total += line.size() + 2;
-    std::string bytes(total, '\0');  // room for ASCII: a line in another script may need more
-    std::size_t at = 0;
-    for (const std::wstring& line : lines) {
-        if (std::all_of(line.begin(), line.end(), [](wchar_t c) { return c < 0x80; })) {
-            char* out = bytes.data() + at;
-            for (wchar_t c : line) *out++ = static_cast<char>(c);
-            at += line.size();
-        } else {
-            std::string converted = ToAnsi(line);
-            if (converted.size() > line.size()) bytes.resize(bytes.size() + converted.size() - line.size());
-            bytes.replace(at, converted.size(), converted);
-            at += converted.size();
-        }
-        bytes[at++] = '\r';
-        bytes[at++] = '\n';
-    }
-    bytes.resize(at);
     return bytes;
 }
 
@@ -73,6 +73,12 @@ std::vector<std::wstring> UrlsFileSites(std::string_view bytes) {
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }
+}
+
+bool UrlsFileHolds(const std::wstring& path, std::string_view bytes) {
+    const std::wstring reachable = ReachablePath(path);
+    safe_file::ExistingFileAttributes(reachable);
+    return safe_file::FileHolds(reachable, bytes);
 }
 
 std::string ReadUrlsFileBytes(const std::wstring& path) {
@@ -99,7 +105,8 @@ void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lin
                   const std::function<void(std::size_t)>& afterBlock) {
     try {
         safe_file::ReplaceFile(
-            ReachablePath(path), [&lines] { return UrlsFileBytes(lines); },
+            ReachablePath(path),
+            [&lines](const safe_file::Writer& write) { WriteUrlLines(lines, write); },
             safe_file::Missing::Refuse, afterBlock);
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);

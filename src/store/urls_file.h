@@ -28,6 +28,8 @@ std::vector<std::wstring> LoadUrlsFile(const std::wstring& path);
 // The file's bytes only: a caller that kept the bytes of an earlier read
 // tells a changed file without working out its sites.
 std::string ReadUrlsFileBytes(const std::wstring& path);
+// Whether the file holds exactly `bytes`, without reading it into memory.
+bool UrlsFileHolds(const std::wstring& path, std::string_view bytes);
 // The sites that bytes of the file hold (LoadUrlsFile is both steps).
 std::vector<std::wstring> UrlsFileSites(std::string_view bytes);
 

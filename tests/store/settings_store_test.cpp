@@ -48,6 +48,11 @@ TEST_F(StoreTest, ASaveWritesItsListUnlessUrlsTxtChangedSinceTheLoad) {
     WriteUrls("b.example\r\ntool.example\r\nc.example\r\n");
     Store().SaveApprovedSites({L"b.example", L"c.example", L"d.example"}, *loaded);
     EXPECT_EQ(ReadUrls(), "b.example\r\ntool.example\r\nc.example\r\nd.example\r\n");
+    // A change that keeps the file's size is a change too.
+    loaded = Store().LoadUrlsBytes();
+    WriteUrls("b.example\r\nTOOL.example\r\nc.example\r\nd.example\r\n");
+    Store().SaveApprovedSites({L"b.example", L"tool.example", L"c.example"}, *loaded);
+    EXPECT_EQ(ReadUrls(), "b.example\r\nTOOL.example\r\nc.example\r\n");
 }
 
 TEST_F(StoreTest, AMissingOrHeldUrlsFileIsAFailureOrARefusal) {
