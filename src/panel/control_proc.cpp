@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "failure.h"
+#include "late_bound.h"
 
 namespace zendrel {
 
@@ -61,7 +62,7 @@ class NamedAccessible final : public IAccessible {
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
         if (!IsSelf(child)) return inner_->get_accName(child, name);
         if (!name) return E_POINTER;
-        *name = SysAllocString(name_.c_str());
+        *name = late::SysAllocString(name_.c_str());
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
@@ -178,15 +179,14 @@ void FollowRows(KeptRows& kept, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT 
 // plain messages, and a list of 100 000 sites takes a message per row.
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     auto* state = reinterpret_cast<ControlState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == kMsgKeptRows)
-        return state->rows ? reinterpret_cast<LRESULT>(&*state->rows) : 0;
+    if (msg == kMsgKeptRows) return state->rows ? reinterpret_cast<LRESULT>(&*state->rows) : 0;
     if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT && !state->name.empty()) {
         IAccessible* inner = nullptr;
-        if (SUCCEEDED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
-                                                reinterpret_cast<void**>(&inner)))) {
+        if (SUCCEEDED(late::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
+                                                      reinterpret_cast<void**>(&inner)))) {
             auto* accessible = new (std::nothrow) NamedAccessible(inner, state->name);
             if (accessible) {
-                LRESULT result = LresultFromObject(IID_IAccessible, wParam, accessible);
+                LRESULT result = late::LresultFromObject(IID_IAccessible, wParam, accessible);
                 accessible->Release();
                 return result;
             }

@@ -55,11 +55,11 @@ void CreateControlWindow(HWND parent, std::span<const ControlSpec> table, const 
     if (!cs.className) return;
     std::wstring caption(row.caption);
     TwipsRect r = WindowTwips(table, row);
-    HWND control = CreateWindowExW(
-        cs.exStyle, cs.className, caption.c_str(), cs.style, TwipsToPixels(r.left, dpi),
-        TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi),
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), GetModuleHandleW(nullptr),
-        nullptr);
+    HWND control = CreateWindowExW(cs.exStyle, cs.className, caption.c_str(), cs.style,
+                                   TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
+                                   TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi),
+                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
+                                   GetModuleHandleW(nullptr), nullptr);
     if (!control) throw FailureFromLastError(kProgramName);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.kind == ControlKind::PasswordBox) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);

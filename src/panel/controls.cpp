@@ -85,8 +85,7 @@ void ListBox::SendItems(const std::vector<std::wstring>& items, std::size_t& add
     for (const std::wstring& item : items) chars += item.size() + 1;
     SendMessageW(hwnd_, LB_INITSTORAGE, items.size(), chars * sizeof(wchar_t));
     for (const std::wstring& item : items) {
-        LRESULT at =
-            SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        LRESULT at = SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, kSource);
         ++added;
     }

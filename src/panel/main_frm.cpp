@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "control_windows.h"
+#include "late_bound.h"
 #include "resource.h"
 #include "twips.h"
 #include "win32_failure.h"
@@ -205,7 +206,9 @@ void MainFrm::Show() {
     SetForegroundWindow(Hwnd());
     // After a failed load the site box may be disabled: Close takes the focus.
     ::SetFocus(IsWindowEnabled(txtAddSite.Hwnd()) ? txtAddSite.Hwnd() : Control(kIdBtnClose));
-    // The tooltip is made once the window shows: no one can point at it before.
+    // The tooltip is made, and the COM apartment that the shell, the file
+    // dialogs, help and accessibility expect entered, once the window shows:
+    // neither is needed before, and both take time.
     PostMessageW(Hwnd(), kWmShown, 0, 0);
 }
 
@@ -272,6 +275,7 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
             return 0;
         case kWmShown:
             EnsureTooltip();
+            late::EnterComApartment();
             return 0;
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wParam);

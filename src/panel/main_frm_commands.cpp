@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "failure_report.h"
+#include "late_bound.h"
 #include "main_frm.h"
 #include "site_list_file.h"
 #include "site_rules.h"
@@ -175,7 +176,7 @@ void MainFrm::FindSite() {
     find_.lpstrFindWhat = findText_;
     find_.wFindWhatLen = static_cast<WORD>(std::size(findText_));
     find_.Flags = FR_DOWN | FR_HIDEUPDOWN | FR_HIDEMATCHCASE | FR_HIDEWHOLEWORD;
-    findDialog_ = FindTextW(&find_);
+    findDialog_ = late::FindTextW(&find_);
 }
 
 void MainFrm::OnFindDialog(const FINDREPLACEW& find) {
@@ -248,7 +249,7 @@ std::wstring PickFile(HWND owner, bool save, const wchar_t* filters, DWORD* form
     dialog.lpstrDefExt = L"txt";
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                    (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    BOOL picked = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    BOOL picked = save ? late::GetSaveFileNameW(&dialog) : late::GetOpenFileNameW(&dialog);
     if (!picked) return {};
     if (format) *format = dialog.nFilterIndex;
     path.resize(wcslen(path.c_str()));

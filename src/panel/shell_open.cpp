@@ -9,6 +9,7 @@
 #include <shobjidl.h>
 
 #include "handles.h"
+#include "late_bound.h"
 
 namespace zendrel {
 
@@ -36,8 +37,8 @@ class ComPtr {
 // A BSTR freed when it goes out of scope.
 class Bstr {
   public:
-    explicit Bstr(const std::wstring& text) : b_(SysAllocString(text.c_str())) {}
-    ~Bstr() { SysFreeString(b_); }
+    explicit Bstr(const std::wstring& text) : b_(late::SysAllocString(text.c_str())) {}
+    ~Bstr() { late::SysFreeString(b_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     BSTR Get() const { return b_; }
@@ -50,8 +51,8 @@ class Bstr {
 // automation object, gives the shell application of the desktop's process.
 bool OpenThroughDesktop(const std::wstring& target) {
     ComPtr<IShellWindows> windows;
-    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                windows.PutVoid())))
+    if (FAILED(late::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
+                                      IID_IShellWindows, windows.PutVoid())))
         return false;
     VARIANT desktop{}, empty{};
     desktop.vt = VT_I4;
@@ -98,7 +99,7 @@ bool RunningElevated() {
 
 void ShellOpen(const std::wstring& target) {
     if (RunningElevated() && OpenThroughDesktop(target)) return;
-    ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    late::ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace zendrel

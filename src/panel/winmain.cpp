@@ -1,13 +1,13 @@
 // The entry of ZendrelPanel.exe: Main, then the main window's message loop.
 #include <windows.h>
-#include <objbase.h>
 
 #include "failure_report.h"
+#include "late_bound.h"
 #include "startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // The shell, which opens the sites under review, expects a COM apartment.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // The COM apartment that the shell and help expect is entered once the
+    // window shows (see MainFrm), so that COM does not delay it.
     int exitCode = 0;
     try {
         std::unique_ptr<zendrel::MainFrm> window =
@@ -18,6 +18,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                    zendrel::kProgramName, zendrel::CurrentFailure());
         exitCode = 1;
     }
-    if (SUCCEEDED(com)) CoUninitialize();
+    zendrel::late::LeaveComApartment();
     return exitCode;
 }

@@ -289,8 +289,7 @@ bool FileHolds(const std::wstring& path, std::string_view bytes) {
         DWORD got = 0;
         if (!ReadFile(file.Get(), block, kBlockSize, &got, nullptr)) ThrowLastError();
         if (got == 0) return compared == bytes.size();
-        if (got > bytes.size() - compared ||
-            std::memcmp(block, bytes.data() + compared, got) != 0)
+        if (got > bytes.size() - compared || std::memcmp(block, bytes.data() + compared, got) != 0)
             return false;
         compared += got;
     }

@@ -75,8 +75,7 @@ void ExportSiteList(const std::wstring& path, const std::vector<std::wstring>& s
                     SiteListFormat format) {
     try {
         safe_file::ReplaceFile(
-            path,
-            [&](const safe_file::Writer& write) { write(ExportBytes(sites, format)); },
+            path, [&](const safe_file::Writer& write) { write(ExportBytes(sites, format)); },
             safe_file::Missing::Create);
     } catch (const std::bad_alloc&) {
         safe_file::Throw(ERROR_NOT_ENOUGH_MEMORY);
