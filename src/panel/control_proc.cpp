@@ -181,6 +181,9 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     auto* state = reinterpret_cast<ControlState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (msg == kMsgKeptRows) return state->rows ? reinterpret_cast<LRESULT>(&*state->rows) : 0;
     if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT && !state->name.empty()) {
+        // The password dialog is asked before the main window shows, which
+        // enters the apartment otherwise.
+        late::EnterComApartment();
         IAccessible* inner = nullptr;
         if (SUCCEEDED(late::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
                                                       reinterpret_cast<void**>(&inner)))) {
