@@ -1,6 +1,11 @@
 // The baseline of the start-up and memory figures: a bare Win32 program that
 // opens one empty window and runs its message loop, built like ZendrelPanel.
+// Built as bare_window_styled.exe it also takes the common controls 6 of
+// ZendrelPanel's manifest (visual styles), to show what they cost at start.
 #include <windows.h>
+#ifdef ZENDREL_STYLED
+#include <commctrl.h>
+#endif
 
 namespace {
 
@@ -15,6 +20,10 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#ifdef ZENDREL_STYLED
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+#endif
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = Procedure;
     windowClass.hInstance = instance;

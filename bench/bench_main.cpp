@@ -3,7 +3,9 @@
 // its own: it writes the settings key and a program folder under %TEMP%.
 //
 //   start     ZendrelPanel.exe from CreateProcess to its visible window,
-//             against bare_window.exe (an empty window)
+//             against bare_window.exe (an empty window); and, to show what
+//             visual styles alone cost, bare_window_styled.exe (the same
+//             window with the common controls 6 of the program's manifest)
 //   load      the window opened on N approved sites and 10 000 requests,
 //             against reading the same bytes into list boxes with redraw off
 //   save      the window's save of every setting, as Yes to its close
@@ -301,11 +303,13 @@ int Run(int runs) {
         std::wstring(temp) + L"zendrel-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring bin = ThisFolder();
-    for (const wchar_t* name : {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\zendrelctl.exe"})
+    for (const wchar_t* name : {L"\\ZendrelPanel.exe", L"\\bare_window.exe",
+                                L"\\bare_window_styled.exe", L"\\zendrelctl.exe"})
         CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
     const std::wstring urls = folder + L"\\urls.txt";
     const std::wstring panel = folder + L"\\ZendrelPanel.exe";
     const std::wstring bare = folder + L"\\bare_window.exe";
+    const std::wstring styled = folder + L"\\bare_window_styled.exe";
 
     Header();
     // Start-up, with an empty list and no requests.
@@ -317,6 +321,10 @@ int Run(int runs) {
         runs * 2, [&] { return RunUntilVisible(panel).startMs; },
         [&] { return RunUntilVisible(bare).startMs; });
     Row("start to visible window", start.measured, start.baseline, "ms", 1.3);
+    Pair styles = Alternating(
+        runs * 2, [&] { return RunUntilVisible(styled).startMs; },
+        [&] { return RunUntilVisible(bare).startMs; });
+    Row("start, the empty window with visual styles", styles.measured, styles.baseline, "ms", 0);
 
     const std::string requests = RequestsValue(kRequests);
     double load10k = 0, baseLoad100k = 0;
