@@ -3,14 +3,32 @@
 #include <oleacc.h>
 #include <shellapi.h>
 
+#include <string>
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
 namespace zendrel::late {
 
 namespace {
 
+// A library of the system folder, never one of the program's folder or the
+// current one.
+HMODULE LoadSystemLibrary(const wchar_t* library) {
+    if (HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    // Windows 7 without the update that knows the flag: by its full path.
+    wchar_t folder[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    return LoadLibraryW((std::wstring(folder, length) + L"\\" + library).c_str());
+}
+
 // The function `name` of the system library, or null.
 template <typename Function>
 Function* Find(const wchar_t* library, const char* name) {
-    HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = LoadSystemLibrary(library);
     if (!module) return nullptr;
     return reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
