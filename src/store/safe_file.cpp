@@ -242,6 +242,17 @@ std::optional<DWORD> TargetAttributes(const std::wstring& path, Missing missing)
     return ExistingFileAttributes(path);
 }
 
+// The file opened for reading while others may write or delete it, and its
+// size then.
+FileHandle OpenForReading(const std::wstring& path, LARGE_INTEGER& size) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) ThrowLastError();
+    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
+    return file;
+}
+
 }  // namespace
 
 // The attributes of an existing file; a folder counts as a missing file.
@@ -253,12 +264,8 @@ DWORD ExistingFileAttributes(const std::wstring& path) {
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) ThrowLastError();
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
+    FileHandle file = OpenForReading(path, size);
     // The text is converted with int lengths.
     if (size.QuadPart > std::numeric_limits<int>::max()) Throw(ERROR_NOT_ENOUGH_MEMORY);
     std::string bytes;
@@ -276,12 +283,8 @@ std::string ReadWholeFile(const std::wstring& path) {
 }
 
 bool FileHolds(const std::wstring& path, std::string_view bytes) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) ThrowLastError();
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
+    FileHandle file = OpenForReading(path, size);
     if (static_cast<ULONGLONG>(size.QuadPart) != bytes.size()) return false;
     char block[kBlockSize];
     std::size_t compared = 0;

@@ -55,6 +55,14 @@ void WriteUrlLines(const std::vector<std::wstring>& lines, const safe_file::Writ
     if (!chunk.empty()) write(chunk);
 }
 
+// The path by which the file is reached, once it is known to be a file (a
+// folder counts as missing).
+std::wstring ExistingReachablePath(const std::wstring& path) {
+    std::wstring reachable = ReachablePath(path);
+    safe_file::ExistingFileAttributes(reachable);
+    return reachable;
+}
+
 // A file saved as UTF-8 by an editor may start with a byte-order mark. It is
 // no part of the first site (which would then never match an address), so it
 // is dropped; the bytes after it are kept as they are, and a save writes the
@@ -76,16 +84,12 @@ std::vector<std::wstring> UrlsFileSites(std::string_view bytes) {
 }
 
 bool UrlsFileHolds(const std::wstring& path, std::string_view bytes) {
-    const std::wstring reachable = ReachablePath(path);
-    safe_file::ExistingFileAttributes(reachable);
-    return safe_file::FileHolds(reachable, bytes);
+    return safe_file::FileHolds(ExistingReachablePath(path), bytes);
 }
 
 std::string ReadUrlsFileBytes(const std::wstring& path) {
     try {
-        const std::wstring reachable = ReachablePath(path);
-        safe_file::ExistingFileAttributes(reachable);
-        return safe_file::ReadWholeFile(reachable);
+        return safe_file::ReadWholeFile(ExistingReachablePath(path));
     } catch (const std::bad_alloc&) {
         Throw(ERROR_NOT_ENOUGH_MEMORY);
     }
