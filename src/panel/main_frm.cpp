@@ -42,7 +42,33 @@ void RegisterWindowClass(WNDPROC proc) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
+    // The program's icons belong to the class: the window is made with them,
+    // instead of being made with the default icon and given its own after.
+    wc.hIcon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!RegisterClassExW(&wc)) throw FailureFromLastError(kProgramName);
+}
+
+// The window's top-left corner: the given one, or centred in the work area.
+POINT WindowCorner(SIZE size, const RECT* placement) {
+    if (placement) return {placement->left, placement->top};
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return {work.left + std::max(0L, ((work.right - work.left) - size.cx) / 2),
+            work.top + std::max(0L, ((work.bottom - work.top) - size.cy) / 2)};
+}
+
+// The window's outer size for the design client area at dpi, by the system
+// metrics, before the window exists.
+SIZE ExpectedWindowSize(int dpi) {
+    RECT outer{0, 0, TwipsToPixels(kMainClientWidthTwips, dpi),
+               TwipsToPixels(kMainClientHeightTwips, dpi)};
+    AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
+    return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
 // In a high-contrast theme the window keeps to the theme's colours.
@@ -76,18 +102,21 @@ IconHandle LoadIconAt(int id, int width, int height) {
 MainFrm::MainFrm(std::wstring programFolder, int dpi)
     : store_(std::move(programFolder)), dpi_(dpi > 0 ? dpi : WindowDpi(nullptr)) {
     RegisterWindowClass(WindowProc);
-    HWND created = CreateWindowExW(0, kClassName, kCaption, kWindowStyle, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, 400, 400, nullptr, nullptr, Instance(), this);
+    // Made at its place and size, so that nothing moves before it shows.
+    SIZE expected = ExpectedWindowSize(dpi_);
+    POINT corner = WindowCorner(expected, nullptr);
+    HWND created = CreateWindowExW(0, kClassName, kCaption, kWindowStyle, corner.x, corner.y,
+                                   expected.cx, expected.cy, nullptr, nullptr, Instance(), this);
     if (!created) throw FailureFromLastError(kProgramName);
     try {
         CreateControls();
-        bigIcon_ = LoadIconAt(IDI_APP, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-        smallIcon_ =
-            LoadIconAt(IDI_APP, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-        SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-        SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
         linkCursor_ = LoadCursorW(Instance(), MAKEINTRESOURCEW(IDC_LINK_HAND));
-        PlaceWindow(nullptr);
+        ShowSitePicture();
+        // A frame drawn wider than the system metrics say gets its client
+        // area at the design size all the same.
+        SIZE size =
+            WindowSizeForClient(Hwnd(), kMainClientWidthTwips, kMainClientHeightTwips, dpi_);
+        if (size.cx != expected.cx || size.cy != expected.cy) PlaceWindow(nullptr);
     } catch (...) {
         DestroyWindow(Hwnd());
         throw;
@@ -154,28 +183,23 @@ void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
     font_ = std::move(font);
     underlineFont_ = std::move(underline);
     PlaceControls(Hwnd(), MainControls(), dpi_);
+    ShowSitePicture();
     PlaceWindow(placement);
 }
 
-void MainFrm::PlaceWindow(const RECT* placement) {
+void MainFrm::ShowSitePicture() {
     int imageSize = TwipsToPixels(MainControl(kIdImage1).width, dpi_);
     IconHandle picture = LoadIconAt(IDI_SITE_PICTURE, imageSize, imageSize);
     SendMessageW(Control(kIdImage1), STM_SETIMAGE, IMAGE_ICON,
                  reinterpret_cast<LPARAM>(picture.Get()));
     sitePicture_ = std::move(picture);
+}
 
+void MainFrm::PlaceWindow(const RECT* placement) {
     SIZE size = WindowSizeForClient(Hwnd(), kMainClientWidthTwips, kMainClientHeightTwips, dpi_);
-    int x, y;
-    if (placement) {
-        x = placement->left;
-        y = placement->top;
-    } else {
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        x = work.left + std::max(0L, ((work.right - work.left) - size.cx) / 2);
-        y = work.top + std::max(0L, ((work.bottom - work.top) - size.cy) / 2);
-    }
-    SetWindowPos(Hwnd(), nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT corner = WindowCorner(size, placement);
+    SetWindowPos(Hwnd(), nullptr, corner.x, corner.y, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND MainFrm::Control(int id) const {

@@ -77,9 +77,11 @@ class MainFrm final : public WindowBase {
     // Fonts, pictures, positions and the window's size at the given DPI; the
     // window goes to `placement` when given, else to the centre of the screen.
     void ApplyDpi(int dpi, const RECT* placement);
-    // The picture at the window's DPI, and the window's size for it, at
-    // `placement` or centred in the work area.
+    // The window's size for its design client area, at `placement` or
+    // centred in the work area.
     void PlaceWindow(const RECT* placement);
+    // The site picture at the window's DPI.
+    void ShowSitePicture();
 
     // --- opening and closing (lifecycle.cpp) ---
     void Form_Load();
@@ -198,7 +200,7 @@ class MainFrm final : public WindowBase {
     ListBox listApproved, listRequested;
     CheckBox chkEnable, chkLogging, chkPwd;
     FontHandle font_, underlineFont_;
-    IconHandle bigIcon_, smallIcon_, sitePicture_;
+    IconHandle sitePicture_;
     HCURSOR linkCursor_ = nullptr;  // shared resource: not freed
     LinkLook viewLogLook_, helpLinkLook_;
     HWND focusBeforeDeactivation_ = nullptr;

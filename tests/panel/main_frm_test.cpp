@@ -150,8 +150,8 @@ TEST_F(MainFrmTest, IsAFixedWindowCentredOnTheScreenWithItsIcon) {
     EXPECT_LE(std::abs((placed.left + placed.right) - (work.left + work.right)), 1);
     EXPECT_LE(std::abs((placed.top + placed.bottom) - (work.top + work.bottom)), 1);
 
-    HICON big = reinterpret_cast<HICON>(SendMessageW(window->Hwnd(), WM_GETICON, ICON_BIG, 0));
-    HICON small = reinterpret_cast<HICON>(SendMessageW(window->Hwnd(), WM_GETICON, ICON_SMALL, 0));
+    HICON big = reinterpret_cast<HICON>(GetClassLongPtrW(window->Hwnd(), GCLP_HICON));
+    HICON small = reinterpret_cast<HICON>(GetClassLongPtrW(window->Hwnd(), GCLP_HICONSM));
     EXPECT_EQ(IconSize(big), GetSystemMetrics(SM_CXICON));
     EXPECT_EQ(IconSize(small), GetSystemMetrics(SM_CXSMICON));
 }
