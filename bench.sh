@@ -12,7 +12,8 @@ cmake -S . -B build/bench -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS="-s" \
   -DBUILD_TESTING=OFF >/dev/null || exit 1
-cmake --build build/bench --target zendrel_bench ZendrelPanel bare_window bare_window_styled zendrelctl || exit 1
+cmake --build build/bench --target zendrel_bench ZendrelPanel bare_window bare_window_styled \
+  bare_window_controls zendrelctl || exit 1
 
 zendrel_wine_session "$PWD/build/bench/wineprefix"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(uname -sr)"

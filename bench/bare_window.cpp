@@ -1,10 +1,17 @@
 // The baseline of the start-up and memory figures: a bare Win32 program that
 // opens one empty window and runs its message loop, built like ZendrelPanel.
 // Built as bare_window_styled.exe it also takes the common controls 6 of
-// ZendrelPanel's manifest (visual styles), to show what they cost at start.
+// ZendrelPanel's manifest (visual styles), to show what they cost at start;
+// built as bare_window_controls.exe it also holds the settings window's
+// controls, made by the settings window's own code, with nothing in them, to
+// show what the controls alone cost.
 #include <windows.h>
 #ifdef ZENDREL_STYLED
 #include <commctrl.h>
+#endif
+#ifdef ZENDREL_CONTROLS
+#include "control_windows.h"
+#include "main_layout.h"
 #endif
 
 namespace {
@@ -34,6 +41,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND window =
         CreateWindowExW(0, L"BareWindow", L"Bare Window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                         CW_USEDEFAULT, 420, 500, nullptr, nullptr, instance, nullptr);
+#ifdef ZENDREL_CONTROLS
+    int dpi = zendrel::WindowDpi(nullptr);
+    zendrel::FontHandle font = zendrel::CreateWindowFont(9, dpi);
+    zendrel::CreateControlWindows(window, zendrel::MainControls(), dpi, font.Get());
+#endif
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     MSG msg;

@@ -5,7 +5,10 @@
 //   start     ZendrelPanel.exe from CreateProcess to its visible window,
 //             against bare_window.exe (an empty window); and, to show what
 //             visual styles alone cost, bare_window_styled.exe (the same
-//             window with the common controls 6 of the program's manifest)
+//             window with the common controls 6 of the program's manifest),
+//             and, to show what the controls alone cost,
+//             bare_window_controls.exe (that window holding the settings
+//             window's controls, empty)
 //   load      the window opened on N approved sites and 10 000 requests,
 //             against reading the same bytes into list boxes with redraw off
 //   save      the window's save of every setting, as Yes to its close
@@ -303,13 +306,15 @@ int Run(int runs) {
         std::wstring(temp) + L"zendrel-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring bin = ThisFolder();
-    for (const wchar_t* name : {L"\\ZendrelPanel.exe", L"\\bare_window.exe",
-                                L"\\bare_window_styled.exe", L"\\zendrelctl.exe"})
+    for (const wchar_t* name :
+         {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\bare_window_styled.exe",
+          L"\\bare_window_controls.exe", L"\\zendrelctl.exe"})
         CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
     const std::wstring urls = folder + L"\\urls.txt";
     const std::wstring panel = folder + L"\\ZendrelPanel.exe";
     const std::wstring bare = folder + L"\\bare_window.exe";
     const std::wstring styled = folder + L"\\bare_window_styled.exe";
+    const std::wstring controls = folder + L"\\bare_window_controls.exe";
 
     Header();
     // Start-up, with an empty list and no requests.
@@ -325,6 +330,13 @@ int Run(int runs) {
         runs * 2, [&] { return RunUntilVisible(styled).startMs; },
         [&] { return RunUntilVisible(bare).startMs; });
     Row("start, the empty window with visual styles", styles.measured, styles.baseline, "ms", 0);
+    Pair bareControls = Alternating(
+        runs * 2, [&] { return RunUntilVisible(controls).startMs; },
+        [&] { return RunUntilVisible(bare).startMs; });
+    Row("start, that window with the 27 controls, empty", bareControls.measured,
+        bareControls.baseline, "ms", 0);
+    Row("start, against that window with the controls", start.measured, bareControls.measured, "ms",
+        0);
 
     const std::string requests = RequestsValue(kRequests);
     double load10k = 0, baseLoad100k = 0;
