@@ -44,12 +44,13 @@ void RegisterWindowClass(WNDPROC proc) {
     wc.lpszClassName = kClassName;
     // The program's icons belong to the class: the window is made with them,
     // instead of being made with the default icon and given its own after.
-    wc.hIcon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    auto programIcon = [](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                             GetSystemMetrics(widthMetric),
+                                             GetSystemMetrics(heightMetric), LR_SHARED));
+    };
+    wc.hIcon = programIcon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = programIcon(SM_CXSMICON, SM_CYSMICON);
     if (!RegisterClassExW(&wc)) throw FailureFromLastError(kProgramName);
 }
 
