@@ -141,8 +141,7 @@ Outcome MainFrm::SaveApprovedSites() const {
     // The list's own rows, not a copy of a long list.
     std::vector<std::wstring> scratch;
     const std::vector<std::wstring>& rows = listApproved.Rows(scratch);
-    return loaded_.loadedUrlsBytes ? store_.SaveApprovedSites(rows, *loaded_.loadedUrlsBytes)
-                                   : store_.SaveApprovedSites(rows);
+    return store_.SaveApprovedSites(rows, loaded_.loadedUrlsBytes);
 }
 
 void MainFrm::EndProgram() {

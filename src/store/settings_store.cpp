@@ -145,8 +145,7 @@ Outcome SettingsStore::Save(Setting which, const Settings& s) const {
     switch (which) {
         case Setting::ApprovedSites:
             if (!s.approvedSites) return Outcome::Skipped();
-            return s.loadedUrlsBytes ? SaveApprovedSites(*s.approvedSites, *s.loadedUrlsBytes)
-                                     : SaveApprovedSites(*s.approvedSites);
+            return SaveApprovedSites(*s.approvedSites, s.loadedUrlsBytes);
         case Setting::RequestedSites:
             return s.requestedSites ? SaveRequestedSites(s.removedRequests) : Outcome::Skipped();
         case Setting::ActivityLogging:
@@ -164,6 +163,12 @@ Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites)
         SaveUrlsFile(UrlsPath(), sites);
         return Outcome::Done();
     });
+}
+
+Outcome SettingsStore::SaveApprovedSites(
+    const std::vector<std::wstring>& sites,
+    const std::shared_ptr<const std::string>& loadedBytes) const {
+    return loadedBytes ? SaveApprovedSites(sites, *loadedBytes) : SaveApprovedSites(sites);
 }
 
 Outcome SettingsStore::SaveApprovedSites(const std::vector<std::wstring>& sites,

@@ -65,6 +65,10 @@ class SettingsStore {
     // appended.
     Outcome SaveApprovedSites(const std::vector<std::wstring>& sites,
                               const std::string& loadedBytes) const;
+    // One of the two above: the merge when urls.txt's bytes as loaded are
+    // known, else `sites` as they are.
+    Outcome SaveApprovedSites(const std::vector<std::wstring>& sites,
+                              const std::shared_ptr<const std::string>& loadedBytes) const;
     // Writes back the requests stored now (the add-on may have added some
     // since they were loaded) less one entry for each removed one: the
     // non-empty entries, in order. A value that cannot be read is a failure.

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "settings.h"
 #include "win32_failure.h"
 
 namespace zendrel {
