@@ -9,9 +9,12 @@ cd "$(dirname "$0")"
 . scripts/env.sh
 . scripts/wine-fonts.sh
 zendrel_ensure_packages
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-bin="$PWD/build/windows/bin"
+# The 32-bit build, or the 64-bit one on a machine that runs no 32-bit code.
+preset=windows
+[ "$(zendrel_wine_arch)" = win64 ] && preset=windows-x64
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset
+bin="$PWD/build/$preset/bin"
 if [ ! -f "$bin/ZendrelPanel.exe" ]; then
   echo "Built: $(cd "$bin" && ls *.exe | tr '\n' ' ')"
   exit 0

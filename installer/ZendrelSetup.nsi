@@ -7,7 +7,14 @@
 ;   "<folder>\Uninstall.exe" /S [/REMOVESETTINGS]
 ; Exit codes: 0 done; 1 cancelled by the user; 2 not done (the message says why).
 
-Unicode true
+!ifdef TARGET_AMD64
+  ; The 64-bit build that the tests install on a machine that runs no 32-bit
+  ; code. It installs into the same folder and, being 64-bit, uses the same
+  ; registry view as the 64-bit programs it carries.
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -66,7 +73,11 @@ SetCompressor /SOLID lzma
 Name "Zendrel"
 Caption "Zendrel ${VERSION_SHORT} Setup"
 OutFile "${OUT_FILE}"
-InstallDir "$PROGRAMFILES\Zendrel"
+!ifdef TARGET_AMD64
+  InstallDir "$PROGRAMFILES64\Zendrel"
+!else
+  InstallDir "$PROGRAMFILES\Zendrel"
+!endif
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Zendrel ${VERSION_SHORT}"
 ShowInstDetails show

@@ -1,7 +1,7 @@
 # Shared set-up of run.sh and test.sh: installs what is missing, creates the
 # Wine prefix, starts a display and a persistent wineserver. Sourced, not run.
 
-ZENDREL_PACKAGES="cmake ninja-build g++ clang-14 libclang-rt-14-dev libssl-dev g++-mingw-w64-i686-posix googletest \
+ZENDREL_PACKAGES="cmake ninja-build g++ clang-14 libclang-rt-14-dev libssl-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
 wine wine32:i386 fonts-wine xvfb xdotool x11-apps netpbm fp-utils nsis \
 libcli11-dev nlohmann-json3-dev libxml2-utils"
 
@@ -28,11 +28,41 @@ zendrel_ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing
 }
 
-# zendrel_wine_session PREFIX: exports the Wine environment, creates PREFIX
+# zendrel_wine_arch: win32 where this machine runs 32-bit programs, win64
+# where its processor or kernel runs 64-bit code only (some virtual machines:
+# a 32-bit program there fails with "Exec format error", and so does 32-bit
+# Wine). ZENDREL_WINE_ARCH overrides the answer.
+zendrel_wine_arch() {
+  if [ -n "${ZENDREL_WINE_ARCH:-}" ]; then
+    echo "$ZENDREL_WINE_ARCH"
+  elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo win32
+  else
+    echo win64
+  fi
+}
+
+# zendrel_use_wine64 DIR: makes "wine" mean 64-bit Wine in this shell and its
+# children (Debian's wrapper prefers the 32-bit loader whenever it is
+# installed, even where it cannot run), through small scripts in DIR.
+zendrel_use_wine64() {
+  mkdir -p "$1"
+  local w
+  for w in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$1/$w"
+    chmod +x "$1/$w"
+  done
+  case ":$PATH:" in *":$1:"*) ;; *) export PATH="$1:$PATH" ;; esac
+}
+
+# zendrel_wine_session PREFIX: exports the Wine environment (of zendrel_wine_arch), creates PREFIX
 # once, starts Xvfb when there is no display, keeps one wineserver alive and
 # arranges for both to stop when the calling script exits.
 zendrel_wine_session() {
-  export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  ZENDREL_WINE_ARCH=$(zendrel_wine_arch)
+  export ZENDREL_WINE_ARCH
+  export WINEPREFIX="$1" WINEARCH=$ZENDREL_WINE_ARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  [ "$ZENDREL_WINE_ARCH" = win64 ] && zendrel_use_wine64 "$(dirname "$1")/wine64-bin"
   zendrel_xvfb_pid=""
   if [ -z "${DISPLAY:-}" ]; then
     local n=99

@@ -23,7 +23,8 @@ equal() { # equal DESCRIPTION EXPECTED ACTUAL
 
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# ZENDREL_WINE_ARCH and the "wine" on PATH come from test.sh's session.
+export WINEPREFIX="$work/prefix" WINEARCH=${ZENDREL_WINE_ARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb=""
 if [ -z "${DISPLAY:-}" ]; then
   n=120

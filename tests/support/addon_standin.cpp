@@ -132,9 +132,17 @@ int AppendRequest(const wchar_t* site) {
     entry.resize(entry.size() - 1);  // the terminating zero
     if (entry.empty()) return kExitUsage;
 
+    // The add-on uses the 32-bit view, as the shipped 32-bit programs do; the
+    // 64-bit test build (for machines that run no 32-bit code) shares the
+    // 64-bit view with the programs it is tested beside.
+#ifdef _WIN64
+    const REGSAM view = 0;
+#else
+    const REGSAM view = KEY_WOW64_32KEY;
+#endif
     zendrel::RegistryKeyHandle key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0,
-                        KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, key.Put(),
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | view, nullptr, key.Put(),
                         nullptr) != ERROR_SUCCESS) {
         std::fwprintf(stderr, L"cannot open the settings key\n");
         return kExitFailed;
