@@ -9,6 +9,7 @@
 #include "main_frm.h"
 #include "msgbox_ex.h"
 #include "shell_open.h"
+#include "system_libraries.h"
 #include "twips.h"
 
 namespace zendrel {
@@ -69,11 +70,13 @@ void MainFrm::linkViewLog_Click() {
 
 void MainFrm::lblLink_Click() {
     // HtmlHelpA lives in the help control, loaded on the first click rather
-    // than at every start of the program; it stays loaded while help is open.
+    // than at every start of the program, from the system folder only (a
+    // copy beside the program is never loaded); it stays loaded while help is
+    // open.
     // The wide entry point takes a program folder whose name the ANSI code
     // page cannot hold.
     using HtmlHelpWFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-    static HMODULE helpControl = LoadLibraryW(L"hhctrl.ocx");
+    static HMODULE helpControl = LoadSystemLibrary(L"hhctrl.ocx");
     auto htmlHelpW = helpControl ? reinterpret_cast<HtmlHelpWFunction>(reinterpret_cast<void*>(
                                        GetProcAddress(helpControl, "HtmlHelpW")))
                                  : nullptr;

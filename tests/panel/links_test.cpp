@@ -247,6 +247,28 @@ TEST_F(LinksTest, F1OpensTheHelpTopicAndCtrlLTheActivityLog) {
     EXPECT_EQ(boxes_.Seen()[0].title, L"Activity Log");
 }
 
+TEST_F(LinksTest, TheHelpControlBesideTheProgramIsNeverLoaded) {
+    // Beside the program is where the loader would look first.
+    std::wstring planted = ExeFolder() + L"\\hhctrl.ocx";
+    ASSERT_TRUE(
+        CopyFileW((ExeFolder() + L"\\planted\\hhctrl.ocx").c_str(), planted.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ExeFolder() + L"\\ZendrelHelp.chm").c_str(),
+                          (Folder() + L"\\ZendrelHelp.chm").c_str(), TRUE));
+    ASSERT_EQ(GetModuleHandleW(L"hhctrl.ocx"), nullptr);
+    ClickOn(kIdLblLink);
+    HMODULE loaded = GetModuleHandleW(L"hhctrl.ocx");
+    wchar_t path[MAX_PATH] = {}, system[MAX_PATH] = {};
+    if (loaded) GetModuleFileNameW(loaded, path, MAX_PATH);
+    GetSystemDirectoryW(system, MAX_PATH);
+    if (HWND viewer = FindWindowW(L"HH Parent", nullptr)) DestroyWindow(viewer);
+    DeleteFileW(planted.c_str());
+    ASSERT_NE(loaded, nullptr);
+    std::wstring expected = std::wstring(system) + L"\\hhctrl.ocx";
+    CharLowerW(path);
+    CharLowerW(expected.data());
+    EXPECT_EQ(std::wstring(path), expected);
+}
+
 TEST_F(LinksTest, HelpOpensFromAProgramFolderTheCodePageCannotName) {
     // Code page 1252 has no Cyrillic letters.
     std::wstring folder = Folder() + L"\\\u043f\u0430\u043f\u043a\u0430";
