@@ -44,9 +44,15 @@ SetCompressor /SOLID lzma
   !define OUT_FILE "ZendrelSetup.exe"
 !endif
 
+; Libraries: the installer's own start (the NSIS stub) keeps the search for
+; the libraries it loads to the system folder; the plug-ins it unpacks load
+; from its private temporary folder by their full path. The programs it runs
+; set the same for themselves.
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!addincludedir "${__FILEDIR__}"
+!include "protected_folders.nsh"
 
 ; The settings key of the programs (HKEY_LOCAL_MACHINE, 32-bit view as the
 ; programs see it) and the entry in the list of installed programs.
@@ -128,12 +134,57 @@ FunctionEnd
   Abort "${text}"
 !macroend
 
+; ------------------------------------------------- the protected folders
+
+Var ProgramFolderHandle
+Var ProgramFolderCreated
+Var LogFolderHandle
+
+; The program folder and the activity log's folder get their protected access
+; lists (protected_folders.nsh) before anything is installed: a refused folder
+; ends Setup with exit code 2 and nothing installed. Both stay open until the
+; installation ends (ReleaseProtectedFolders), so they cannot be swapped
+; meanwhile.
+Function PrepareProtectedFolders
+  StrCpy $FolderPath "$INSTDIR"
+  StrCpy $FolderKind "program"
+  DetailPrint "Protecting the program folder $FolderPath"
+  Call ProtectFolder
+  ${If} $FolderRefusal != ""
+    !insertmacro FailInstall "Zendrel Setup did not install into $FolderPath, because $FolderRefusal.$\r$\n$\r$\nThe administrator's programs run from this folder: an account that owns it, or a place it leads to, could change them. Choose another folder (such as the one Setup proposes), or remove this one first."
+  ${EndIf}
+  StrCpy $ProgramFolderHandle $FolderHandle
+  StrCpy $ProgramFolderCreated $FolderCreated
+
+  StrCpy $FolderPath "$APPDATA\${LOG_FOLDER}"
+  StrCpy $FolderKind "log"
+  DetailPrint "Protecting the activity log's folder $FolderPath"
+  Call ProtectFolder
+  ${If} $FolderRefusal != ""
+    System::Call 'kernel32::CloseHandle(p $ProgramFolderHandle)'
+    ${If} $ProgramFolderCreated == 1
+      RMDir "$INSTDIR"
+    ${EndIf}
+    !insertmacro FailInstall "Zendrel Setup did not install, because the activity log's folder $FolderPath is not safe: $FolderRefusal.$\r$\n$\r$\nSetup and journalprep write the log there with administrator rights. Remove that folder (it holds only the activity log) and run Setup again."
+  ${EndIf}
+  StrCpy $LogFolderHandle $FolderHandle
+FunctionEnd
+
+Function ReleaseProtectedFolders
+  System::Call 'kernel32::CloseHandle(p $ProgramFolderHandle)'
+  System::Call 'kernel32::CloseHandle(p $LogFolderHandle)'
+FunctionEnd
+
+; ----------------------------------------------------------------- install
+
 Section "Zendrel" SecMain
   SectionIn RO
   SetShellVarContext all
+  Call PrepareProtectedFolders
   SetOutPath "$INSTDIR"
   File "${BIN_DIR}\ZendrelPanel.exe"
   File "${BIN_DIR}\journalprep.exe"
+  File "${BIN_DIR}\zendrelctl.exe"
   File "${BIN_DIR}\ZendrelHelp.chm"
 
   ; The approved sites: created empty when missing, never touched otherwise,
@@ -195,8 +246,8 @@ Section "Zendrel" SecMain
 
   ; The activity log: journalprep creates it (or opens it) with an access list
   ; that lets every user write, and appends "Initialize Log".
+  ; Its folder exists, protected (PrepareProtectedFolders).
   StrCpy $LogPath "$APPDATA\${LOG_FOLDER}\${LOG_NAME}"
-  CreateDirectory "$APPDATA\${LOG_FOLDER}"
   DetailPrint "Preparing the activity log $LogPath"
   ClearErrors
   ExecWait '"$INSTDIR\journalprep.exe" "$LogPath"' $0
@@ -217,6 +268,7 @@ Section "Zendrel" SecMain
   ${EndIf}
 
   CreateShortCut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\ZendrelPanel.exe" "" "$INSTDIR\ZendrelPanel.exe" 0 SW_SHOWNORMAL "" "Approve sites and change the Zendrel settings"
+  Call ReleaseProtectedFolders
 SectionEnd
 
 ; ---------------------------------------------------------------- uninstall
@@ -249,6 +301,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${SHORTCUT}"
   Delete "$INSTDIR\ZendrelPanel.exe"
   Delete "$INSTDIR\journalprep.exe"
+  Delete "$INSTDIR\zendrelctl.exe"
   Delete "$INSTDIR\ZendrelHelp.chm"
   Delete "$INSTDIR\Uninstall.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -19,8 +19,15 @@ constexpr char kDescription[] =
     "logging and the filter switch. Each change is saved at once.";
 
 constexpr char kFooter[] =
+    "zendrelctl runs with the rights of whoever starts it and never asks for more. Changing "
+    "the approved sites or the computer's settings needs an administrator's rights: run it "
+    "from a command prompt opened with \"Run as administrator\", or from a script that runs as "
+    "an administrator or as SYSTEM. Without the rights it changes nothing and ends with exit "
+    "code 4.\n"
+    "\n"
     "When a settings password is set, every command that changes something needs it: the "
     "first line of standard input with --password-stdin, or typed on the console (not shown). "
+    "Read it from a file that only you can read: zendrelctl --password-stdin COMMAND ... < FILE. "
     "It is never taken from the command line; a wrong one changes nothing.\n"
     "\n"
     "Results go to standard output, messages to standard error: to a console as Unicode "

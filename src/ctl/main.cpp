@@ -7,6 +7,7 @@
 #include "cli.h"
 #include "console.h"
 #include "failure.h"
+#include "system_libraries.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ std::wstring ProgramFolder() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    zendrel::KeepLibrarySearchToSystemFolder();
     try {
         std::vector<std::wstring> arguments(argv + 1, argv + argc);
         return zendrel::ctl::Run(arguments, ProgramFolder());

@@ -15,6 +15,7 @@
 
 // Header-only: journalprep still links nothing of ours.
 #include "../common/handles.h"
+#include "../common/system_libraries.h"
 #include "world_acl.h"
 
 #ifdef __MINGW32__
@@ -126,6 +127,7 @@ int Append(const OpenedLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zendrel::KeepLibrarySearchToSystemFolder();
     if (argc != 2) return kExitUsage;
 
     // A failed list leaves worldAcl null, which the descriptor below turns into

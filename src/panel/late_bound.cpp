@@ -3,27 +3,11 @@
 #include <oleacc.h>
 #include <shellapi.h>
 
-#include <string>
-
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
+#include "system_libraries.h"
 
 namespace zendrel::late {
 
 namespace {
-
-// A library of the system folder, never one of the program's folder or the
-// current one.
-HMODULE LoadSystemLibrary(const wchar_t* library) {
-    if (HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return module;
-    // Windows 7 without the update that knows the flag: by its full path.
-    wchar_t folder[MAX_PATH] = {};
-    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    return LoadLibraryW((std::wstring(folder, length) + L"\\" + library).c_str());
-}
 
 // The function `name` of the system library, or null.
 template <typename Function>

@@ -24,28 +24,40 @@ std::wstring_view Extension(std::wstring_view name) {
     return name.substr(dot);
 }
 
-bool InPathExt(std::wstring_view extension, std::wstring_view pathExt) {
-    for (const std::wstring& listed : Split(pathExt, L';'))
-        if (!listed.empty() && EqualsIgnoreCase(listed, extension)) return true;
-    return false;
+bool IsInvalidInName(wchar_t c) {
+    return IsControl(c) || c == L'"' || c == L'<' || c == L'>' || c == L'|' || c == L'*' ||
+           c == L'?';
+}
+
+// Whether the file name is one of the names of devices (CON, NUL, COM1...),
+// which Windows takes as the device in any folder and with any type.
+bool IsDeviceName(std::wstring_view path) {
+    std::wstring_view name = path.substr(path.find_last_of(L"\\/") + 1);
+    name = name.substr(0, name.find(L'.'));
+    while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
+    for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (EqualsIgnoreCase(name, device)) return true;
+    return name.size() == 4 &&
+           (EqualsIgnoreCase(name.substr(0, 3), L"COM") ||
+            EqualsIgnoreCase(name.substr(0, 3), L"LPT")) &&
+           ((name[3] >= L'0' && name[3] <= L'9') || name[3] == 0xB9 || name[3] == 0xB2 ||
+            name[3] == 0xB3);
 }
 
 }  // namespace
 
-bool IsDocumentPath(std::wstring_view path, std::wstring_view pathExt) {
+LogPathRefusal CheckLogPath(std::wstring_view path) {
     while (!path.empty() && (path.back() == L'.' || path.back() == L' ')) path.remove_suffix(1);
     bool drive = path.size() > 3 && path[1] == L':' && IsSeparator(path[2]) &&
                  ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-    bool unc = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
-    if (!drive && !unc) return false;
-    if (IsSeparator(path.back())) return false;
-    if (path.find(L':', drive ? 2 : 0) != std::wstring_view::npos) return false;
-    if (std::any_of(path.begin(), path.end(), IsControl)) return false;
+    if (!drive || IsSeparator(path.back())) return LogPathRefusal::NotLocal;
+    if (path.find(L':', 2) != std::wstring_view::npos) return LogPathRefusal::NotLocal;
+    if (std::any_of(path.begin(), path.end(), IsInvalidInName) || IsDeviceName(path))
+        return LogPathRefusal::NotLocal;
     std::wstring_view extension = Extension(path);
-    if (extension.empty()) return true;
-    for (std::wstring_view running : kRunningTypes)
-        if (EqualsIgnoreCase(running, extension)) return false;
-    return !InPathExt(extension, pathExt);
+    for (std::wstring_view text : kTextTypes)
+        if (EqualsIgnoreCase(text, extension)) return LogPathRefusal::None;
+    return LogPathRefusal::NotPlainText;
 }
 
 bool CanBeWebAddress(std::wstring_view entry) {

@@ -9,19 +9,25 @@
 
 namespace zendrel {
 
-// The types that run something when the shell opens them, besides those of
-// PATHEXT (".COM;.EXE;.BAT;..." as the environment gives it).
-inline constexpr std::wstring_view kRunningTypes[] = {
-    L".lnk", L".url", L".scr", L".pif",         L".cpl",       L".msi", L".hta", L".js",  L".jse",
-    L".vbs", L".vbe", L".wsf", L".wsh",         L".ps1",       L".reg", L".com", L".exe", L".bat",
-    L".cmd", L".msc", L".jar", L".application", L".appref-ms", L".scf", L".inf"};
+// The types of plain text document that "View Activity Log" opens; any other
+// type, or none, is refused.
+inline constexpr std::wstring_view kTextTypes[] = {L".txt", L".log", L".csv"};
 
-// Whether path can name a document on this computer: an absolute path
-// ("C:\..." or "\\server\share\..."), not a folder name (ending in a
-// separator), no further colon (no protocol, no alternate stream), and not of
-// a type that runs something (kRunningTypes or a type in pathExt). Trailing
-// dots and blanks, which Windows drops from a file name, are dropped first.
-bool IsDocumentPath(std::wstring_view path, std::wstring_view pathExt);
+// Why a recorded activity-log location is not opened, judged by its text
+// alone (before anything touches the path).
+enum class LogPathRefusal {
+    None,          // may be opened
+    NotLocal,      // not "X:\..." on a drive letter: a network (UNC), "\\?\" or device
+                   // path, a relative path, an address, a stream, a folder name
+    NotPlainText,  // a type other than those of kTextTypes, or none
+};
+
+// The text checks of a log location: a path on a drive letter ("C:\..."),
+// with no further colon, no control character and no character that a file
+// name cannot hold, not a device's name (CON, NUL, COM1...), naming a file (not ending in a
+// separator) whose type is one of kTextTypes, compared without regard to case. Trailing dots and
+// blanks, which Windows drops from a file name, are dropped first.
+LogPathRefusal CheckLogPath(std::wstring_view path);
 
 // Whether a requested entry can be a web address: not empty, and no blanks,
 // quotation marks, angle brackets or control characters.

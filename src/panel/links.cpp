@@ -9,6 +9,7 @@
 #include "main_frm.h"
 #include "msgbox_ex.h"
 #include "shell_open.h"
+#include "system_libraries.h"
 #include "twips.h"
 
 namespace zendrel {
@@ -29,17 +30,30 @@ constexpr wchar_t kHelpTopic[] = L"ZendrelSettings.htm";
 
 constexpr COLORREF kHighlightColor = RGB(0, 0, 255);
 
-std::wstring EnvironmentText(const wchar_t* name) {
-    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    std::wstring text(size, L'\0');
-    DWORD got = size ? GetEnvironmentVariableW(name, text.data(), size) : 0;
-    text.resize(got < size ? got : 0);
-    return text;
-}
-
-bool IsFolder(const std::wstring& path) {
+// Why the location is not opened, in the words of the message, or empty when
+// it may be. The text checks come first: until they pass, nothing touches the
+// path (an attribute query of a network path would send the administrator's
+// credentials to the machine it names).
+std::wstring LogLocationRefusal(const std::wstring& path) {
+    switch (CheckLogPath(path)) {
+        case LogPathRefusal::NotLocal:
+            return L"is not a file on a drive of this computer (a network path, a device path "
+                   L"or a relative path is never opened)";
+        case LogPathRefusal::NotPlainText:
+            return L"is not a plain text document (only .txt, .log and .csv files are opened)";
+        case LogPathRefusal::None:
+            break;
+    }
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    UINT drive = GetDriveTypeW(root);
+    if (drive == DRIVE_REMOTE || drive == DRIVE_NO_ROOT_DIR || drive == DRIVE_UNKNOWN)
+        return L"is not on a drive of this computer (a network drive is never opened)";
     DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return L"is a folder, not a document";
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return L"is a link to another place, not a document";
+    return {};
 }
 
 }  // namespace
@@ -51,29 +65,34 @@ void MainFrm::linkViewLog_Click() {
         MsgBoxEx(Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
         return;
     }
-    // Any user can write "activitylogloc": open it only when it is a document.
-    if (!IsDocumentPath(path, EnvironmentText(L"PATHEXT")) || IsFolder(path)) {
+    // Any user can write "activitylogloc": open it only when it is a plain
+    // text document on a drive of this computer.
+    std::wstring refusal = LogLocationRefusal(path);
+    if (!refusal.empty()) {
         std::wstring text =
-            L"Zendrel did not open the activity log, because its recorded location would run "
-            L"a program or open a folder instead of showing a document:\r\n" +
-            Shown(path) +
+            L"Zendrel did not open the activity log, because its recorded location " + refusal +
+            L":\r\n" + Shown(path) +
             L"\r\nThe location is the \"activitylogloc\" value of the key "
-            L"HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel, which every user can change. "
-            L"Check it with the registry editor.";
+            L"HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel, which every user "
+            L"can change. Check it with the registry editor.";
         MessageBoxW(Hwnd(), text.c_str(), kNoLogTitle, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // Whatever program opens the file's type shows it; a missing file opens nothing.
-    ShellOpen(path);
+    if (!ShellOpen(path))
+        MessageBoxW(Hwnd(), NotOpenedElevatedText(path).c_str(), kNoLogTitle,
+                    MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainFrm::lblLink_Click() {
     // HtmlHelpA lives in the help control, loaded on the first click rather
-    // than at every start of the program; it stays loaded while help is open.
+    // than at every start of the program, from the system folder only (a
+    // copy beside the program is never loaded); it stays loaded while help is
+    // open.
     // The wide entry point takes a program folder whose name the ANSI code
     // page cannot hold.
     using HtmlHelpWFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-    static HMODULE helpControl = LoadLibraryW(L"hhctrl.ocx");
+    static HMODULE helpControl = LoadSystemLibrary(L"hhctrl.ocx");
     auto htmlHelpW = helpControl ? reinterpret_cast<HtmlHelpWFunction>(reinterpret_cast<void*>(
                                        GetProcAddress(helpControl, "HtmlHelpW")))
                                  : nullptr;

@@ -10,6 +10,7 @@
 
 #include "handles.h"
 #include "late_bound.h"
+#include "launch_rules.h"
 
 namespace zendrel {
 
@@ -97,9 +98,18 @@ bool RunningElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-void ShellOpen(const std::wstring& target) {
-    if (RunningElevated() && OpenThroughDesktop(target)) return;
+bool ShellOpen(const std::wstring& target) {
+    if (RunningElevated()) return OpenThroughDesktop(target);
     late::ShellExecuteW(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
+}
+
+std::wstring NotOpenedElevatedText(const std::wstring& target) {
+    return L"Zendrel runs with administrator rights, and the desktop could not open this "
+           L"with your normal rights, so nothing was opened:\r\n" +
+           Shown(target) +
+           L"\r\nZendrel never opens a document or web page with administrator rights. Open "
+           L"it yourself from the desktop or the Start menu.";
 }
 
 }  // namespace zendrel

@@ -78,7 +78,10 @@ void MainFrm::btnReview_Click() {
             MessageBoxW(Hwnd(), text.c_str(), L"Review Site", MB_OK | MB_ICONEXCLAMATION);
             return;
         }
-        ShellOpen(L"http://" + entry);
+        std::wstring address = L"http://" + entry;
+        if (!ShellOpen(address))
+            MessageBoxW(Hwnd(), NotOpenedElevatedText(address).c_str(), L"Review Site",
+                        MB_OK | MB_ICONEXCLAMATION);
     } catch (...) {
         Failure failure = CurrentFailure();
         if (failure.Number() == kPermissionDenied)

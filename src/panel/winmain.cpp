@@ -4,8 +4,10 @@
 #include "failure_report.h"
 #include "late_bound.h"
 #include "startup.h"
+#include "system_libraries.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    zendrel::KeepLibrarySearchToSystemFolder();
     // The COM apartment that the shell and help expect is entered once the
     // window shows (see MainFrm), so that COM does not delay it.
     int exitCode = 0;

@@ -3,6 +3,9 @@
 //   inspect filesddl PATH      access list of a file, as SDDL
 //   inspect version PATH       version resources: one "name=value" line each
 //   inspect shortcut PATH.lnk  the program a shortcut starts
+//   inspect sddlentries SDDL   the access list SDDL makes, one line each:
+//                              "protected" when it inherits nothing, then
+//                              "allow|deny SID 0xMASK [OI] [CI] [IO]" per entry
 // Prints to stdout; exit code 0 when the thing could be read, 1 otherwise.
 #include <windows.h>
 #include <aclapi.h>
@@ -80,7 +83,8 @@ int Version(const wchar_t* path) {
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
         std::printf("Fixed=%u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
-                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)},
+                    unsigned{HIWORD(fixed->dwFileVersionLS)},
                     unsigned{LOWORD(fixed->dwFileVersionLS)});
     }
     struct Translation {
@@ -98,8 +102,7 @@ int Version(const wchar_t* path) {
         swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\%ls", translations->language,
                  translations->codePage, name);
         wchar_t* value = nullptr;
-        if (VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &length) &&
-            value)
+        if (VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &length) && value)
             PrintUtf8(std::wstring(name) + L"=" + value);
     }
     return 0;
@@ -109,8 +112,8 @@ int Shortcut(const wchar_t* path) {
     CoInitialize(nullptr);
     IShellLinkW* link = nullptr;
     int result = 1;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
         IPersistFile* file = nullptr;
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
             wchar_t target[MAX_PATH] = L"";
@@ -127,11 +130,64 @@ int Shortcut(const wchar_t* path) {
     return result;
 }
 
+int SddlEntries(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+        std::fprintf(stderr, "ConvertStringSecurityDescriptorToSecurityDescriptorW: %lu\n",
+                     GetLastError());
+        return 1;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    ACL_SIZE_INFORMATION size{};
+    int result = 1;
+    if (GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+        GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) && present && acl &&
+        GetAclInformation(acl, &size, sizeof size, AclSizeInformation)) {
+        if (control & SE_DACL_PROTECTED) std::printf("protected\n");
+        result = 0;
+        for (DWORD i = 0; i < size.AceCount; ++i) {
+            ACE_HEADER* header = nullptr;
+            if (!GetAce(acl, i, reinterpret_cast<void**>(&header))) {
+                result = 1;
+                break;
+            }
+            if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+                header->AceType != ACCESS_DENIED_ACE_TYPE) {
+                std::printf("type %u\n", unsigned{header->AceType});
+                continue;
+            }
+            // Allowed and denied entries share one layout.
+            auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            LPWSTR sid = nullptr;
+            if (!ConvertSidToStringSidW(&ace->SidStart, &sid)) {
+                result = 1;
+                break;
+            }
+            std::wstring line = header->AceType == ACCESS_ALLOWED_ACE_TYPE ? L"allow " : L"deny ";
+            wchar_t mask[16];
+            swprintf(mask, 16, L" 0x%08lx", static_cast<unsigned long>(ace->Mask));
+            line += sid + std::wstring(mask);
+            if (header->AceFlags & OBJECT_INHERIT_ACE) line += L" OI";
+            if (header->AceFlags & CONTAINER_INHERIT_ACE) line += L" CI";
+            if (header->AceFlags & INHERIT_ONLY_ACE) line += L" IO";
+            LocalFree(sid);
+            PrintUtf8(line);
+        }
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: inspect keysddl|filesddl|version|shortcut ARGUMENT\n");
+        std::fprintf(stderr,
+                     "usage: inspect keysddl|filesddl|version|shortcut|sddlentries ARGUMENT\n");
         return 2;
     }
     std::wstring what = argv[1];
@@ -139,6 +195,7 @@ int wmain(int argc, wchar_t** argv) {
     if (what == L"filesddl") return FileSddl(argv[2]);
     if (what == L"version") return Version(argv[2]);
     if (what == L"shortcut") return Shortcut(argv[2]);
+    if (what == L"sddlentries") return SddlEntries(argv[2]);
     std::fprintf(stderr, "unknown: %ls\n", argv[1]);
     return 2;
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Install test of ZendrelSetup.exe under Wine, in a fresh prefix of its own:
-#   install_test.sh SETUP.exe INSPECT.exe WORKDIR FULL_VERSION SHORT_VERSION
-# Silent install, checks, upgrade over an edited urls.txt, silent uninstall
+#   install_test.sh SETUP.exe INSPECT.exe WORKDIR FULL_VERSION SHORT_VERSION \
+#                   FOLDER_RULES.exe protected_folders.nsh
+# The installer's folder decision and the access list it asks for; silent
+# install, checks, upgrade over an edited urls.txt, silent uninstall
 # (settings kept), install into a folder with spaces (/D=), silent uninstall
-# in place (_?=) removing the settings, and an installation that fails because
-# journalprep cannot create the log. Prints one PASS or FAIL line per check;
+# in place (_?=) removing the settings, folders that Setup refuses, and an
+# installation that fails because journalprep cannot create the log. Prints one PASS or FAIL line per check;
 # the exit code is the number of failures (capped at 100).
 set -u
-setup=$1 inspect=$2 work=$3 version=$4 version_short=$5
+setup=$1 inspect=$2 work=$3 version=$4 version_short=$5 folder_rules=$6 folders_nsh=$7
 
 failures=0
 pass() { echo "PASS: $*"; }
@@ -97,12 +99,30 @@ wait_for() {
 }
 not() { ! "$@"; }
 
+echo "== 0. The folders Setup accepts, and the access list it gives them"
+# Wine keeps no access list of a file or folder (it reports one made from the
+# Unix permissions), so the list is checked as Setup asks for it, and the
+# decision on what Windows would report, by folder_rules_test.exe.
+mkdir -p "$drive_c/folder_rules"
+cp "$folder_rules" "$drive_c/folder_rules_test.exe"
+run_cmd 'C:\folder_rules_test.exe /S /OUT=C:\folder_rules.txt /WORK=C:\folder_rules'
+tr -d '\r' <"$drive_c/folder_rules.txt" 2>/dev/null
+equal "the folder rules ran every case" 22 "$(grep -c '^PASS: \|^FAIL: ' "$drive_c/folder_rules.txt" 2>/dev/null)"
+folder_sddl=$(sed -n 's/^!define PROTECTED_FOLDER_SDDL "\(.*\)"/\1/p' "$folders_nsh")
+equal "the folders' access list: SYSTEM and Administrators full control, Users read and execute, inherited by all within, nothing from above" \
+  "$(printf 'protected\nallow S-1-5-18 0x001f01ff OI CI\nallow S-1-5-32-544 0x001f01ff OI CI\nallow S-1-5-32-545 0x001200a9 OI CI')" \
+  "$(inspect sddlentries "$folder_sddl")"
+
 echo "== 1. Silent install into the default folder"
 wine "$drive_c/ZendrelSetup.exe" /S
 equal "ZendrelSetup.exe /S exits with 0" 0 $?
-for f in ZendrelPanel.exe journalprep.exe ZendrelHelp.chm Uninstall.exe; do
+for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelHelp.chm Uninstall.exe; do
   check "$f is installed in C:\\Program Files\\Zendrel" test -f "$program/$f"
 done
+ctl_help=$(wine "$program/zendrelctl.exe" --help 2>/dev/null </dev/null)
+equal "the installed zendrelctl.exe runs (--help exits with 0)" 0 $?
+check "zendrelctl --help says how to run it elevated" \
+  bash -c '[[ $1 == *"Run as administrator"* ]]' _ "$ctl_help"
 check "urls.txt is created, empty" test -f "$program/urls.txt" -a ! -s "$program/urls.txt"
 check "the settings key exists" key_exists "$settings"
 check "the settings key's access list: Users may read and set values, nothing more" key_acl_ok
@@ -135,7 +155,8 @@ else
   fail "uninstall entry: EstimatedSize: got [$size]"
 fi
 for f in 'C:\ZendrelSetup.exe' 'C:\Program Files\Zendrel\ZendrelPanel.exe' \
-  'C:\Program Files\Zendrel\journalprep.exe' 'C:\Program Files\Zendrel\Uninstall.exe'; do
+  'C:\Program Files\Zendrel\journalprep.exe' 'C:\Program Files\Zendrel\zendrelctl.exe' \
+  'C:\Program Files\Zendrel\Uninstall.exe'; do
   info=$(inspect version "$f")
   equal "version of $f" \
     "$(printf 'Fixed=%s\nProductName=Zendrel\nFileVersion=%s\nProductVersion=%s' "$version" "$version" "$version")" \
@@ -163,7 +184,7 @@ equal "Uninstall.exe /S exits with 0" 0 $?
 # The uninstaller runs from a copy in the temporary folder: wait for it.
 check "the uninstall entry is removed" wait_for 60 not key_exists "$uninstall_key"
 check "Uninstall.exe is removed" wait_for 30 test ! -e "$program/Uninstall.exe"
-for f in ZendrelPanel.exe journalprep.exe ZendrelHelp.chm; do
+for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelHelp.chm; do
   check "$f is removed" test ! -e "$program/$f"
 done
 check "the shortcut is removed" test ! -e "$shortcut"
@@ -190,7 +211,40 @@ check "the settings key is removed" not key_exists "$settings"
 check "the uninstall entry is removed" not key_exists "$uninstall_key"
 check "the activity log is kept" test -f "$log"
 
-echo "== 6. journalprep cannot create the log: the installation fails"
+echo "== 6. Folders that Setup refuses: exit code 2, nothing installed"
+# refused_install DESCRIPTION FOLDER_UNIX COMMAND: COMMAND must exit with 2
+# and leave no program in FOLDER_UNIX, no uninstall entry, no settings key.
+refused_install() {
+  run_cmd "$3"
+  equal "$1: Setup exits with 2" 2 $?
+  check "$1: no program is installed" test ! -e "$2/ZendrelPanel.exe" -a ! -e "$2/Uninstall.exe"
+  check "$1: no uninstall entry" not key_exists "$uninstall_key"
+  check "$1: no settings key" not key_exists "$settings"
+}
+mkdir -p "$drive_c/Other Program"
+echo other >"$drive_c/Other Program/other.exe"
+refused_install "a folder holding another program's files" "$drive_c/Other Program" \
+  'C:\ZendrelSetup.exe /S /D=C:\Other Program'
+check "the other program's file is untouched" test -f "$drive_c/Other Program/other.exe"
+# Wine reports a file of another Unix account as owned by Anonymous Logon.
+if [ "$(id -u)" = 0 ]; then
+  mkdir -p "$drive_c/Theirs"
+  chown 65534:65534 "$drive_c/Theirs"
+  refused_install "a folder owned by another account" "$drive_c/Theirs" \
+    'C:\ZendrelSetup.exe /S /D=C:\Theirs'
+  mv "$drive_c/ProgramData/Zendrel" "$work/log-folder"
+  mkdir "$drive_c/ProgramData/Zendrel"
+  chown 65534:65534 "$drive_c/ProgramData/Zendrel"
+  refused_install "a log folder owned by another account" "$drive_c/Mine" \
+    'C:\ZendrelSetup.exe /S /D=C:\Mine'
+  check "the program folder Setup made for it is gone again" test ! -e "$drive_c/Mine"
+  rmdir "$drive_c/ProgramData/Zendrel"
+  mv "$work/log-folder" "$drive_c/ProgramData/Zendrel"
+else
+  echo "(not root: the folders owned by another account are not tried)"
+fi
+
+echo "== 7. journalprep cannot create the log: the installation fails"
 rm -f "$log"
 mkdir -p "$log"  # a folder where the log file should be
 wine "$drive_c/ZendrelSetup.exe" /S

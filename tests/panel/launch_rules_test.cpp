@@ -6,31 +6,42 @@
 namespace zendrel {
 namespace {
 
-constexpr wchar_t kPathExt[] = L".COM;.EXE;.BAT;.CMD;.VBS;.JS;.WSH;.MSC;.PY";
-
-TEST(LaunchRules, OnlyAbsolutePathsOfDocumentsAreOpened) {
+TEST(LaunchRules, OnlyPlainTextOnALocalDriveIsOpenedAsTheLog) {
+    constexpr auto ok = LogPathRefusal::None, local = LogPathRefusal::NotLocal,
+                   text = LogPathRefusal::NotPlainText;
     struct Case {
         const wchar_t* path;
-        bool document;
+        LogPathRefusal refusal;
     };
     const Case cases[] = {
-        {L"C:\\ProgramData\\Zendrel\\activity.log", true},
-        {L"\\\\server\\share\\zendrel.txt", true},
-        {L"C:\\logs\\activity", true},  // no type: opens nothing that runs
-        {L"C:\\logs\\evil.exe", false},
-        {L"C:\\logs\\evil.EXE. . ", false},  // Windows drops trailing dots and blanks
-        {L"C:\\logs\\evil.py", false},       // a type of PATHEXT
-        {L"C:\\logs\\tool.LNK", false},
-        {L"C:\\logs\\page.hta", false},
-        {L"C:\\logs\\setup.msi", false},
-        {L"C:\\logs\\", false},                  // a folder
-        {L"C:\\logs\\x.log:hidden.exe", false},  // an alternate stream
-        {L"activity.log", false},                // relative
-        {L"http://example.com/log.txt", false},  // a protocol
-        {L"ms-settings:windowsupdate", false},
-        {L"C:\\logs\\a\nb.log", false},
+        {L"C:\\ProgramData\\Zendrel\\ActivityLog.txt", ok},
+        {L"d:/logs/activity.LOG", ok},
+        {L"C:\\logs\\sites.Csv. . ", ok},  // Windows drops trailing dots and blanks
+        {L"C:\\logs\\activity", text},     // no type
+        {L"C:\\logs\\evil.exe", text},
+        {L"C:\\logs\\evil.txt.lnk", text},
+        {L"C:\\logs\\help.chm", text},
+        {L"C:\\logs\\Documents.library-ms", text},
+        {L"C:\\logs\\find.searchConnector-ms", text},
+        {L"C:\\logs\\macro.docm", text},
+        {L"C:\\logs\\", local},  // a folder
+        {L"\\\\server\\share\\zendrel.txt", local},
+        {L"//server/share/zendrel.txt", local},
+        {L"\\\\?\\C:\\logs\\activity.txt", local},
+        {L"\\\\.\\C:\\logs\\activity.txt", local},
+        {L"\\??\\C:\\logs\\activity.txt", local},
+        {L"\\logs\\activity.txt", local},        // the current drive's root
+        {L"C:logs\\activity.txt", local},        // relative to the drive's current folder
+        {L"activity.log", local},                // relative
+        {L"C:\\logs\\x.txt:hidden.exe", local},  // an alternate stream
+        {L"C:\\logs\\NUL.txt", local},           // a device in any folder
+        {L"C:\\logs\\com1 .log", local},
+        {L"C:\\logs\\a*.txt", local},
+        {L"http://example.com/log.txt", local},
+        {L"file://server/share/log.txt", local},
+        {L"C:\\logs\\a\nb.log", local},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsDocumentPath(c.path, kPathExt), c.document) << c.path;
+    for (const Case& c : cases) EXPECT_EQ(CheckLogPath(c.path), c.refusal) << c.path;
 }
 
 TEST(LaunchRules, OnlyEntriesThatCanBeWebAddressesAreReviewed) {

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "ansi.h"
 #include "panel_fixture.h"
+#include "shell_open.h"
 #include "twips.h"
 #include "window_driver.h"
 
@@ -40,22 +42,35 @@ void SendMouse(POINT screen, DWORD buttons) {
     ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
 }
 
-// While it lives, the shell opens files ending in .zlog with the recorder,
-// which writes down every path it is handed.
+// While it lives, the shell opens the plain text types (.txt, .log, .csv)
+// with the recorder, which writes down every path it is handed; the types'
+// former classes come back after.
 class LogFileHandler {
   public:
     LogFileHandler() {
         std::wstring folder = ExeFolder();
         record_ = folder + L"\\zlog_record_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
         DeleteFileW(record_.c_str());
-        SetDefault(kExtensionKey, L"ZendrelTest.zlog");
+        DeleteFileW((record_ + L".parent").c_str());
         SetDefault(kCommandKey,
                    L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
+        for (const wchar_t* type : kTypes) {
+            std::wstring key = std::wstring(L"Software\\Classes\\") + type;
+            formerClasses_.push_back(Default(key));
+            SetDefault(key, kClass);
+        }
     }
     ~LogFileHandler() {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, kExtensionKey);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ZendrelTest.zlog");
+        for (std::size_t i = 0; i < std::size(kTypes); ++i) {
+            std::wstring key = std::wstring(L"Software\\Classes\\") + kTypes[i];
+            if (formerClasses_[i])
+                SetDefault(key, *formerClasses_[i]);
+            else
+                DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
+        }
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kClass);
         DeleteFileW(record_.c_str());
+        DeleteFileW((record_ + L".parent").c_str());
     }
 
     // What the recorder has written down, once it has written something.
@@ -63,28 +78,49 @@ class LogFileHandler {
         std::wstring text;
         for (int tries = 0; tries < 600 && text.empty(); ++tries) {
             if (tries) Sleep(50);
-            HANDLE file =
-                CreateFileW(record_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-            if (file == INVALID_HANDLE_VALUE) continue;
-            text.resize(GetFileSize(file, nullptr) / sizeof(wchar_t));
-            DWORD got = 0;
-            ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &got,
-                     nullptr);
-            CloseHandle(file);
+            text = Opened();
         }
         return text;
     }
+    // The process that started the recorder, once it has.
+    DWORD OpenerId() const {
+        std::wstring text = Read(record_ + L".parent");
+        return text.empty() ? 0 : std::stoul(std::string(text.begin(), text.end()));
+    }
+    // What the recorder has written down so far.
+    std::wstring Opened() const { return Read(record_); }
 
   private:
-    static constexpr wchar_t kExtensionKey[] = L"Software\\Classes\\.zlog";
-    static constexpr wchar_t kCommandKey[] =
-        L"Software\\Classes\\ZendrelTest.zlog\\shell\\open\\command";
+    static std::wstring Read(const std::wstring& path) {
+        std::wstring text;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return text;
+        text.resize(GetFileSize(file, nullptr) / sizeof(wchar_t));
+        DWORD got = 0;
+        ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &got,
+                 nullptr);
+        CloseHandle(file);
+        return text;
+    }
 
-    static void SetDefault(const wchar_t* path, const std::wstring& text) {
+    static constexpr const wchar_t* kTypes[] = {L".txt", L".log", L".csv"};
+    static constexpr wchar_t kClass[] = L"ZendrelTest.log";
+    static constexpr wchar_t kCommandKey[] =
+        L"Software\\Classes\\ZendrelTest.log\\shell\\open\\command";
+
+    static std::optional<std::wstring> Default(const std::wstring& path) {
+        wchar_t text[512] = {};
+        DWORD size = sizeof text - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
+                         &size) != ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(text);
+    }
+    static void SetDefault(const std::wstring& path, const std::wstring& text) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -92,6 +128,7 @@ class LogFileHandler {
     }
 
     std::wstring record_;
+    std::vector<std::optional<std::wstring>> formerClasses_;
 };
 
 class LinksTest : public PanelFixture {
@@ -177,8 +214,8 @@ TEST_F(LinksTest, WithoutALogTheViewLinkExplainsInAPositionedNotice) {
 
 TEST_F(LinksTest, TheViewLinkHandsTheStoredPathToTheShell) {
     LogFileHandler handler;
-    std::wstring missing = Folder() + L"\\no such log.zlog";
-    std::wstring log = Folder() + L"\\Activity Log.zlog";
+    std::wstring missing = Folder() + L"\\no such log.txt";
+    std::wstring log = Folder() + L"\\Activity Log.txt";
     HANDLE file = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
@@ -190,27 +227,69 @@ TEST_F(LinksTest, TheViewLinkHandsTheStoredPathToTheShell) {
     // Only the file that exists opened: the shell found no missing file to hand on.
     EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
     EXPECT_TRUE(boxes_.Seen().empty());
+    // Elevated, the window has the desktop shell open it, never with its own
+    // elevated token.
+    if (RunningElevated()) {
+        EXPECT_NE(handler.OpenerId(), GetCurrentProcessId());
+        EXPECT_NE(handler.OpenerId(), 0u);
+    }
 }
 
-TEST_F(LinksTest, ALogLocationThatWouldRunSomethingIsRefused) {
+TEST_F(LinksTest, OnlyAPlainTextDocumentOnADriveOfThisComputerOpensAsTheLog) {
     LogFileHandler handler;
-    const std::wstring refused[] = {Folder() + L"\\evil.exe", Folder() + L"\\evil.zlog.lnk",
-                                    Folder() + L"\\evil.bat. ", Folder(),
-                                    L"http://example.com/log.zlog"};
-    for (const std::wstring& path : refused) {
-        boxes_.Then(IDOK);
-        SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(path) + '\0');
+    const std::wstring notLocal = L"is not a file on a drive of this computer";
+    const std::wstring notText = L"is not a plain text document (only .txt, .log and .csv";
+    ASSERT_TRUE(CreateDirectoryW((Folder() + L"\\folder.txt").c_str(), nullptr));
+    struct Case {
+        std::wstring path, why;  // why empty: it opens
+    };
+    const Case cases[] = {
+        {Folder() + L"\\activity", notText},  // no type
+        {Folder() + L"\\help.chm", notText},
+        {Folder() + L"\\Documents.library-ms", notText},
+        {Folder() + L"\\evil.txt.lnk", notText},
+        {L"\\\\host\\share\\log.txt", notLocal},
+        {L"\\\\?\\" + Folder() + L"\\activity.txt", notLocal},
+        {L"\\\\.\\" + Folder() + L"\\activity.txt", notLocal},
+        {Folder() + L"\\CON.txt", notLocal},
+        {L"http://example.com/log.txt", notLocal},
+        {Folder() + L"\\folder.txt", L"is a folder, not a document"},
+        {Folder() + L"\\activity.txt", L""},
+        {Folder() + L"\\Activity.LOG", L""},
+        {Folder() + L"\\sites.csv", L""},
+    };
+    std::wstring opened;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToAnsi(c.path));
+        if (c.why.empty())
+            CloseHandle(
+                CreateFileW(c.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        else
+            boxes_.Then(IDOK);
+        std::size_t seen = boxes_.Seen().size();
+        SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(c.path) + '\0');
         ClickOn(kIdLinkViewLog);
-        EXPECT_EQ(boxes_.Seen().back().title, L"Activity Log") << std::string(ToAnsi(path));
-        EXPECT_EQ(boxes_.Seen().back().icon, 48);
+        if (c.why.empty()) {
+            opened += c.path + L"\n";
+            for (int tries = 0; tries < 600 && handler.Opened() != opened; ++tries) Sleep(50);
+            EXPECT_EQ(handler.Opened(), opened);
+            EXPECT_EQ(boxes_.Seen().size(), seen);
+            continue;
+        }
+        ASSERT_EQ(boxes_.Seen().size(), seen + 1);
+        const BoxInfo& box = boxes_.Seen().back();
+        EXPECT_EQ(box.title, L"Activity Log");
+        EXPECT_EQ(box.icon, 48);
+        EXPECT_EQ(box.text.rfind(L"Zendrel did not open the activity log, because its recorded "
+                                 L"location " +
+                                     c.why,
+                                 0),
+                  0u)
+            << ToAnsi(box.text);
+        EXPECT_NE(box.text.find(L"\"activitylogloc\""), std::wstring::npos);
+        // A refused location reaches no program.
+        EXPECT_EQ(handler.Opened(), opened);
     }
-    EXPECT_EQ(boxes_.Seen().size(), std::size(refused));
-    // The first path the shell is handed is the document's: none before it.
-    std::wstring log = Folder() + L"\\Activity.zlog";
-    CloseHandle(CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(log) + '\0');
-    ClickOn(kIdLinkViewLog);
-    EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
 }
 
 TEST_F(LinksTest, TheHelpLinkOpensTheHelpFileOfTheProgramFolder) {
@@ -245,6 +324,28 @@ TEST_F(LinksTest, F1OpensTheHelpTopicAndCtrlLTheActivityLog) {
     Pump(*window_);
     ASSERT_EQ(boxes_.Seen().size(), 1u);  // no log yet: the notice says so
     EXPECT_EQ(boxes_.Seen()[0].title, L"Activity Log");
+}
+
+TEST_F(LinksTest, TheHelpControlBesideTheProgramIsNeverLoaded) {
+    // Beside the program is where the loader would look first.
+    std::wstring planted = ExeFolder() + L"\\hhctrl.ocx";
+    ASSERT_TRUE(
+        CopyFileW((ExeFolder() + L"\\planted\\hhctrl.ocx").c_str(), planted.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ExeFolder() + L"\\ZendrelHelp.chm").c_str(),
+                          (Folder() + L"\\ZendrelHelp.chm").c_str(), TRUE));
+    ASSERT_EQ(GetModuleHandleW(L"hhctrl.ocx"), nullptr);
+    ClickOn(kIdLblLink);
+    HMODULE loaded = GetModuleHandleW(L"hhctrl.ocx");
+    wchar_t path[MAX_PATH] = {}, system[MAX_PATH] = {};
+    if (loaded) GetModuleFileNameW(loaded, path, MAX_PATH);
+    GetSystemDirectoryW(system, MAX_PATH);
+    if (HWND viewer = FindWindowW(L"HH Parent", nullptr)) DestroyWindow(viewer);
+    DeleteFileW(planted.c_str());
+    ASSERT_NE(loaded, nullptr);
+    std::wstring expected = std::wstring(system) + L"\\hhctrl.ocx";
+    CharLowerW(path);
+    CharLowerW(expected.data());
+    EXPECT_EQ(std::wstring(path), expected);
 }
 
 TEST_F(LinksTest, HelpOpensFromAProgramFolderTheCodePageCannotName) {
