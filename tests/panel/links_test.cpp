@@ -161,6 +161,8 @@ TEST_F(LinksTest, WithoutALogTheViewLinkExplainsInAPositionedNotice) {
         L"An activity log file doesn't exist on your computer.  After you have browsed \r\n"
         L"the internet the file will be created and populated with internet activity for users "
         L"\r\nthat have Zendrel enabled.";
+    boxes_.Then(IDOK);
+    boxes_.Then(IDOK);
     ClickOn(kIdLinkViewLog);  // no "activitylogloc" at all
     SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, "\0"s);
     ClickOn(kIdLinkViewLog);
@@ -194,9 +196,17 @@ TEST_F(LinksTest, TheViewLinkHandsTheStoredPathToTheShell) {
 
 TEST_F(LinksTest, ALogLocationThatWouldRunSomethingIsRefused) {
     LogFileHandler handler;
-    const std::wstring refused[] = {Folder() + L"\\evil.exe", Folder() + L"\\evil.zlog.lnk",
+    // A document of the recorder's type, named relatively (from the current
+    // folder, where it exists) and as an address: opened, either would show.
+    std::wstring log = Folder() + L"\\Activity.zlog";
+    CloseHandle(CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(Folder().c_str());
+    const std::wstring refused[] = {Folder() + L"\\evil.exe",  Folder() + L"\\evil.zlog.lnk",
                                     Folder() + L"\\evil.bat. ", Folder(),
-                                    L"http://example.com/log.zlog"};
+                                    L"http://example.com/log.zlog", L"Activity.zlog",
+                                    L"file:///" + log};
     for (const std::wstring& path : refused) {
         boxes_.Then(IDOK);
         SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(path) + '\0');
@@ -204,10 +214,9 @@ TEST_F(LinksTest, ALogLocationThatWouldRunSomethingIsRefused) {
         EXPECT_EQ(boxes_.Seen().back().title, L"Activity Log") << std::string(ToAnsi(path));
         EXPECT_EQ(boxes_.Seen().back().icon, 48);
     }
+    SetCurrentDirectoryW(current);
     EXPECT_EQ(boxes_.Seen().size(), std::size(refused));
     // The first path the shell is handed is the document's: none before it.
-    std::wstring log = Folder() + L"\\Activity.zlog";
-    CloseHandle(CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(log) + '\0');
     ClickOn(kIdLinkViewLog);
     EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
