@@ -18,6 +18,11 @@
 #include "../common/system_libraries.h"
 #include "world_acl.h"
 
+#ifdef JOURNALPREP_TEST_FAULTS
+#include <cstdlib>
+#include <cstring>
+#endif
+
 #ifdef __MINGW32__
 // The path is taken as it stands: no wildcard expansion of the arguments.
 extern "C" {
@@ -74,9 +79,54 @@ OpenedLog OpenLog(const char* path, SECURITY_ATTRIBUTES* attributes) {
     return log;
 }
 
+#ifdef JOURNALPREP_TEST_FAULTS
+// The tests' build (journalprep_faults.exe, never installed) fails on purpose
+// where the environment variable JOURNALPREP_FAULTS says: "write=N" lets N
+// more bytes be written and then fails every write, as a full disk does;
+// "putback" makes putting the file back fail as well.
+namespace faults {
+
+const char* Setting() {
+    static char value[64] = {};
+    static bool read = false;
+    if (!read) {
+        read = true;
+        DWORD n = GetEnvironmentVariableA("JOURNALPREP_FAULTS", value, sizeof value);
+        if (n >= sizeof value) value[0] = '\0';
+    }
+    return value;
+}
+
+// The bytes that may still be written, or -1 when writes do not fail.
+long& WriteBudget() {
+    static long budget = [] {
+        const char* write = strstr(Setting(), "write=");
+        return write ? strtol(write + 6, nullptr, 10) : -1L;
+    }();
+    return budget;
+}
+
+bool PutBackFails() {
+    return strstr(Setting(), "putback") != nullptr;
+}
+
+}  // namespace faults
+#endif
+
 // Writes all of `bytes`; false when the write fails or stops short.
 bool WriteBytes(HANDLE file, const char* bytes, DWORD length) {
     DWORD written = 0;
+#ifdef JOURNALPREP_TEST_FAULTS
+    if (long& budget = faults::WriteBudget(); budget >= 0 && budget < static_cast<long>(length)) {
+        DWORD part = static_cast<DWORD>(budget);
+        budget = 0;
+        if (part > 0) WriteFile(file, bytes, part, &written, nullptr);
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    } else if (budget >= 0) {
+        budget -= static_cast<long>(length);
+    }
+#endif
     return WriteFile(file, bytes, length, &written, nullptr) && written == length;
 }
 
@@ -101,6 +151,9 @@ bool AppendLogLine(HANDLE file, DWORD& formerSize) {
 // whose size did not change needs nothing: a device that takes no data and
 // cannot be cut, for one, is left alone.
 bool CutBack(HANDLE file, DWORD formerSize) {
+#ifdef JOURNALPREP_TEST_FAULTS
+    if (faults::PutBackFails()) return false;
+#endif
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file, &size) && size.QuadPart == formerSize) return true;
     LARGE_INTEGER former{};
@@ -110,6 +163,9 @@ bool CutBack(HANDLE file, DWORD formerSize) {
 
 // Marks a file this run created for removal; it goes when its handle closes.
 bool RemoveOnClose(HANDLE file) {
+#ifdef JOURNALPREP_TEST_FAULTS
+    if (faults::PutBackFails()) return false;
+#endif
     FILE_DISPOSITION_INFO disposition{TRUE};
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
                                       sizeof(disposition)) != FALSE;

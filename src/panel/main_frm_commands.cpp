@@ -3,6 +3,7 @@
 // context menu (import, export, find, sort, duplicates), and pasting many
 // sites at once.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -256,25 +257,74 @@ std::wstring PickFile(HWND owner, bool save, const wchar_t* filters, DWORD* form
     return path;
 }
 
+enum class ImportChoice { Add, Replace, Cancel };
+
+// Asks whether the file's sites are added to the list or replace it, with
+// buttons that say so. The task dialog comes from version 6 of the common
+// controls (the program's manifest asks for it); without it, a message box
+// asks the same.
+ImportChoice AskImportChoice(HWND owner) {
+    constexpr wchar_t kTitle[] = L"Import Sites";
+    constexpr wchar_t kQuestion[] =
+        L"Add the sites of this file to the allowed sites, or replace the list with them?";
+    constexpr wchar_t kExplained[] =
+        L"Add keeps the list and adds the sites of the file that it does not hold yet. Replace "
+        L"makes the sites of the file the whole list; a file with no site to keep replaces "
+        L"nothing. Cancel imports nothing.";
+    using TaskDialogFunction = HRESULT WINAPI(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    auto* taskDialog = controls ? reinterpret_cast<TaskDialogFunction*>(reinterpret_cast<void*>(
+                                      GetProcAddress(controls, "TaskDialogIndirect")))
+                                : nullptr;
+    int pressed = IDCANCEL;
+    if (taskDialog) {
+        const TASKDIALOG_BUTTON buttons[] = {
+            {kIdImportAdd, L"Add"}, {kIdImportReplace, L"Replace"}, {IDCANCEL, L"Cancel"}};
+        TASKDIALOGCONFIG config{};
+        config.cbSize = sizeof config;
+        config.hwndParent = owner;
+        config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+        config.pszWindowTitle = kTitle;
+        config.pszMainInstruction = kQuestion;
+        config.pszContent = kExplained;
+        config.cButtons = static_cast<UINT>(std::size(buttons));
+        config.pButtons = buttons;
+        config.nDefaultButton = kIdImportAdd;
+        if (FAILED(taskDialog(&config, &pressed, nullptr, nullptr))) pressed = IDCANCEL;
+    } else {
+        std::wstring text = std::wstring(kQuestion) + L"\r\n" + kExplained +
+                            L"\r\n\r\nYes adds, No replaces, Cancel imports nothing.";
+        int answer = MessageBoxW(owner, text.c_str(), kTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+        pressed = answer == IDYES ? kIdImportAdd : answer == IDNO ? kIdImportReplace : IDCANCEL;
+    }
+    return pressed == kIdImportAdd       ? ImportChoice::Add
+           : pressed == kIdImportReplace ? ImportChoice::Replace
+                                         : ImportChoice::Cancel;
+}
+
 }  // namespace
 
 void MainFrm::ImportSites() {
     std::wstring path =
         PickFile(Hwnd(), false, L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0");
     if (path.empty()) return;
-    int choice = MessageBoxW(Hwnd(),
-                             L"Add the sites of this file to the allowed sites?\r\n"
-                             L"Yes adds them to the list; No replaces the list with them; "
-                             L"Cancel imports nothing.",
-                             L"Import Sites", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (choice == IDCANCEL) return;
-    bool replace = choice == IDNO;
+    ImportChoice choice = AskImportChoice(Hwnd());
+    if (choice == ImportChoice::Cancel) return;
+    bool replace = choice == ImportChoice::Replace;
     SiteImport result;
     try {
         result = ImportSiteFile(path, replace ? std::vector<std::wstring>{} : listApproved.Items());
     } catch (...) {
         ShowFailureReport(Hwnd(), L"Error occurred trying to import sites: ", L"Import Sites Error",
                           CurrentFailure());
+        return;
+    }
+    if (replace && result.sitesToAdd.empty()) {
+        // As the command-line tool: an empty or damaged file cannot wipe the list.
+        std::wstring refusal = L"The list was not replaced: the file lists no site to keep.";
+        if (!result.refused.empty())
+            refusal += L"\r\n\r\n" + ImportSummary(result, kRefusedLinesShown);
+        MessageBoxW(Hwnd(), refusal.c_str(), L"Import Sites", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (replace)

@@ -58,6 +58,12 @@ enum CommandId : int {
     kCmdRemoveDuplicates,
 };
 
+// The buttons of Import's question, besides Cancel (IDCANCEL).
+enum ImportButton : int {
+    kIdImportAdd = 2101,
+    kIdImportReplace,
+};
+
 // Inner (client) area of the window, in twips.
 constexpr int kMainClientWidthTwips = 6375;
 constexpr int kMainClientHeightTwips = 7875;

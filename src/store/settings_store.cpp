@@ -18,6 +18,15 @@ constexpr std::int32_t kRegMultiSzType = REG_MULTI_SZ;
 // changed the value meanwhile, before it writes anyway.
 constexpr int kRequestAttempts = 20;
 
+StoreStepHook& StepHook() {
+    static StoreStepHook hook;
+    return hook;
+}
+
+void Step(StoreStep step, const wchar_t* name) {
+    if (StepHook()) StepHook()(step, name);
+}
+
 RegistryWrapper SettingsKey(std::int32_t root) {
     RegistryWrapper key;
     key.hkey = root;
@@ -40,6 +49,7 @@ Variant ReadValue(const RegistryWrapper& key, const wchar_t* name) {
     RegistryRead read = key.ReadRegistryValue(name);
     if (read.status == RegistryRead::Status::Unreadable)
         throw FailureFromWin32(static_cast<DWORD>(read.error), kSource);
+    Step(StoreStep::Read, name);
     return read.value;
 }
 
@@ -50,6 +60,7 @@ bool SwitchOn(const Variant& stored) {
 // A registry write: refused when SetRegistryValue reports failure.
 Outcome Write(const RegistryWrapper& key, const wchar_t* name, const Variant& value,
               std::int32_t type) {
+    Step(StoreStep::Write, name);
     return key.SetRegistryValue(name, value, type) ? Outcome::Done() : Outcome::Refused();
 }
 
@@ -64,6 +75,10 @@ Outcome Guarded(Save&& save) {
 }
 
 }  // namespace
+
+void SetStoreStepHook(StoreStepHook hook) {
+    StepHook() = std::move(hook);
+}
 
 SettingsStore::SettingsStore(std::wstring programFolder)
     : programFolder_(std::move(programFolder)) {}

@@ -12,6 +12,7 @@
 // the add-on reads it. Every registry operation opens the key afresh.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,15 @@
 namespace zendrel {
 
 class RegistryWrapper;
+
+// For tests: a step of the store's registry work, seen by the hook below
+// after each value is read and before each value is written.
+enum class StoreStep { Read, Write };
+using StoreStepHook = std::function<void(StoreStep step, const wchar_t* valueName)>;
+// Sets (or, with an empty hook, clears) the hook of every store of this
+// process, so that a test can change a value between two steps of a save.
+// Not for use while another thread loads or saves.
+void SetStoreStepHook(StoreStepHook hook);
 
 class SettingsStore {
   public:

@@ -132,10 +132,13 @@ equal "activitylogloc is text (REG_SZ)" REG_SZ "$(reg_type "$settings" activityl
 equal "the log holds exactly the line Initialize Log" \
   "$(printf 'Initialize Log\r\n' | od -c)" "$(od -c <"$log" 2>/dev/null)"
 log_sddl=$(inspect filesddl "$log_win")
-case $log_sddl in
-  *";;;WD)"*) pass "the log's access list grants everyone access ($log_sddl)" ;;
-  *) fail "the log's access list grants everyone access: got [$log_sddl]" ;;
-esac
+# Everyone's entry must let them write: all access, or rights that include
+# writing (FW); a read-only entry (FR) is not enough.
+if printf '%s' "$log_sddl" | grep -Eq '\(A;;(FA|[A-Z]*FW[A-Z]*|0x1[fF]01[fF]{2});;;WD\)'; then
+  pass "the log's access list lets everyone write to it ($log_sddl)"
+else
+  fail "the log's access list lets everyone write to it: got [$log_sddl]"
+fi
 check "the Start-menu shortcut Zendrel Settings exists" test -f "$shortcut"
 equal "the shortcut starts the installed program" 'C:\Program Files\Zendrel\ZendrelPanel.exe' \
   "$(inspect shortcut 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Zendrel Settings.lnk')"

@@ -79,11 +79,20 @@ TEST_F(LifecycleChildTest, APasswordTypedIntoOneBoxOnlyReplacesNothing) {
     PressButton(question.hwnd, IDYES);
     BoxInfo box = NextBox(question.hwnd);
     EXPECT_EQ(box.title, L"Confirm Password");
+    // A close that comes while the message is up asks nothing.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    auto otherBox = [&](HWND hwnd) { return hwnd != box.hwnd && IsMessageBox(hwnd); };
+    for (DWORD waited = 0; waited < 500; waited += 20) {
+        ASSERT_EQ(FindProcessWindow(process_.dwProcessId, otherBox), nullptr)
+            << "a close while the message was up asked again";
+        Sleep(20);
+    }
     PressButton(box.hwnd, IDOK);
+    // The window stays open, and asks nothing more.
+    EXPECT_EQ(WaitForSingleObject(process_.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(FindMessageBox(process_.dwProcessId), nullptr);
     ExpectStoredPasswordUnchanged();
-    EXPECT_EQ(WaitForSingleObject(process_.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    // A close that comes while the message is up asks nothing: wait for it to go.
-    for (DWORD waited = 0; IsWindow(box.hwnd) && waited < kPatience; waited += 20) Sleep(20);
     PostMessageW(window, WM_CLOSE, 0, 0);
     AnswerSaveChanges(IDNO);
     ExpectProgramEnds(false);

@@ -109,7 +109,7 @@ TEST_F(LifecycleTest, ARefusedUrlsFileOnYesIsReportedOnceAndTheRestIsSaved) {
     HANDLE held =
         CreateFileW(UrlsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    MessageBoxAnswerer answerer({IDYES});
+    MessageBoxAnswerer answerer({IDYES, IDOK});
     Click(window->Control(kIdBtnClose));
     CloseHandle(held);
     ASSERT_EQ(answerer.Seen().size(), 2u);
@@ -156,7 +156,7 @@ TEST_F(LifecycleTest, UnreadablePasswordSettingsEndTheProgramWithTheLoadReport) 
     for (const Case& c : cases) {
         SetValue(HKEY_LOCAL_MACHINE, "config", c.configType, Sz(kOldDigest));
         if (c.denyRead) machineKey_->Deny(KEY_READ);
-        MessageBoxAnswerer answerer;
+        MessageBoxAnswerer answerer({IDOK});
         auto window = std::make_unique<MainFrm>(Folder(), 96);
         window->Show();
         machineKey_->Restore();

@@ -198,6 +198,8 @@ TEST_F(LinksTest, WithoutALogTheViewLinkExplainsInAPositionedNotice) {
         L"An activity log file doesn't exist on your computer.  After you have browsed \r\n"
         L"the internet the file will be created and populated with internet activity for users "
         L"\r\nthat have Zendrel enabled.";
+    boxes_.Then(IDOK);
+    boxes_.Then(IDOK);
     ClickOn(kIdLinkViewLog);  // no "activitylogloc" at all
     SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, "\0"s);
     ClickOn(kIdLinkViewLog);

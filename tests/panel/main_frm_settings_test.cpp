@@ -88,7 +88,7 @@ TEST_F(MainFrmSettingsTest, AFailedLoadIsReportedOnceAndWhatDidNotLoadIsNeverWri
 
 TEST_F(MainFrmSettingsTest, ASwitchThatIsNoNumberIsReportedWithItsNumber) {
     SetValue(HKEY_LOCAL_MACHINE, "activitylogging", REG_SZ, "on\0"s);
-    MessageBoxAnswerer boxes;
+    MessageBoxAnswerer boxes({IDOK});
     auto window = OpenWindow();
     ASSERT_EQ(boxes.Seen().size(), 1u);
     EXPECT_EQ(boxes.Seen()[0].text,
@@ -146,6 +146,8 @@ TEST_F(MainFrmSettingsTest, TheUserSwitchIsStoredAtEveryChangeAndARefusalIsRepor
     {
         ScratchKey userKey(HKEY_CURRENT_USER, kSettingsPath);  // emptied: "mode" is gone
         userKey.Deny(KEY_SET_VALUE);
+        boxes.Then(IDOK);
+        boxes.Then(IDOK);
         Click(window->Control(kIdChkEnable));
         Click(window->Control(kIdChkEnable));
     }

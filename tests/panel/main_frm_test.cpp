@@ -281,7 +281,7 @@ TEST_F(MainFrmTest, CloseButtonHasItsTooltip) {
 }
 
 TEST_F(MainFrmTest, OpensWithTheFocusInTheAddressBox) {
-    MessageBoxAnswerer boxes;
+    MessageBoxAnswerer boxes({IDOK});
     auto window = OpenWindow();
     EXPECT_EQ(GetFocus(), window->Control(kIdTxtAddSite));
     // Focus comes back to where it was after the window was inactive.
@@ -307,7 +307,7 @@ TEST_F(MainFrmTest, TabWalksTheControlsInTabIndexOrder) {
 }
 
 TEST_F(MainFrmTest, AltLettersPressTheButtons) {
-    MessageBoxAnswerer boxes;
+    MessageBoxAnswerer boxes({IDCANCEL});
     auto window = OpenWindow();
     TypeChars(window->Control(kIdTxtAddSite), L"alt.example");
     PostKeyPress('A', true);
@@ -320,7 +320,7 @@ TEST_F(MainFrmTest, AltLettersPressTheButtons) {
     Pump(*window);
     EXPECT_TRUE(ListRows(window->Control(kIdListApproved)).empty());
 
-    PostKeyPress('C', true);  // Close asks first; the answerer cancels
+    PostKeyPress('C', true);  // Close asks first; Cancel keeps the window
     Pump(*window);
     ASSERT_EQ(boxes.Seen().size(), 1u);
     EXPECT_EQ(boxes.Seen()[0].title, L"Save Changes");

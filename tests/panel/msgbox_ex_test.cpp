@@ -148,7 +148,7 @@ TEST(MsgBoxEx, ReturnsTheCodeOfTheButtonPressed) {
 
 TEST(MsgBoxEx, StandsTheApplicationTitleForTheExactPlaceholderOnly) {
     OwnerWindow owner(100, 100, 400, 300);
-    MessageBoxAnswerer answerer;
+    MessageBoxAnswerer answerer({IDOK, IDOK, IDOK});
     MsgBoxEx(owner.hwnd(), L"a", 0, L"SWVB_DEFAULT_TO_APP_TITLE", 50, 250, nullptr);
     MsgBoxEx(owner.hwnd(), L"b", 0, L"swvb_default_to_app_title", 50, 250, nullptr);
     MsgBoxEx(owner.hwnd(), L"c", 0, L"SWVB_DEFAULT_TO_APP_TITLE ", 50, 250, nullptr);
@@ -218,7 +218,7 @@ TEST(MsgBoxEx, PutsTheCustomIconIntoTheBox) {
     EXPECT_GT(customLeft, IconReader::textLeft);
 
     // Without a custom icon the style is left as it is: no icon, or the box's own.
-    MessageBoxAnswerer answerer;
+    MessageBoxAnswerer answerer({IDOK, IDOK});
     MsgBoxEx(owner.hwnd(), L"plain", 0, L"Plain", 50, 250, nullptr);
     MsgBoxEx(owner.hwnd(), L"stop", 16, L"Stop", 50, 250, nullptr);
     ASSERT_EQ(answerer.Seen().size(), 2u);
@@ -276,7 +276,7 @@ TEST(MsgBoxEx, LeavesWindowsOfOtherClassesAloneAndWaitsForTheBox) {
 
 TEST(MsgBoxEx, RemovesItsHookWithTheBox) {
     OwnerWindow owner(300, 300, 600, 400);
-    MessageBoxAnswerer answerer;
+    MessageBoxAnswerer answerer({IDOK, IDOK});
     MsgBoxEx(owner.hwnd(), L"moved", 0, L"Moved", 50, 250, nullptr);
     EXPECT_FALSE(MsgBoxHookInstalled());
     MessageBoxW(owner.hwnd(), L"not moved", L"Plain", MB_OK);
@@ -295,7 +295,7 @@ TEST(MsgBoxEx, RemovesItsHookWhenTheBoxCannotBeShown) {
     EXPECT_LE(MsgBoxEx(destroyed, L"never shown", 0, L"Never", 50, 250, nullptr), 0);
     EXPECT_FALSE(MsgBoxHookInstalled());
     // The next ordinary box is not moved by a hook left behind.
-    MessageBoxAnswerer answerer;
+    MessageBoxAnswerer answerer({IDOK});
     MessageBoxW(owner.hwnd(), L"not moved", L"Plain", MB_OK);
     ASSERT_EQ(answerer.Seen().size(), 1u);
     EXPECT_NE(answerer.Seen()[0].rect.left, 50);

@@ -195,10 +195,13 @@ struct Outcome {
     std::map<HWND, HWND> owners;  // dialog shown -> its owner
 };
 
-Outcome ShowDialog(const std::wstring& digest, std::vector<DialogDriver::Step> steps,
-                   std::wstring hint = L"", HWND owner = nullptr) {
+// Shows the dialog, driven by the steps; `refusals` boxes (each answered OK)
+// are expected, and any other box fails the test.
+Outcome ShowDialogExpecting(std::size_t refusals, const std::wstring& digest,
+                            std::vector<DialogDriver::Step> steps, std::wstring hint = L"",
+                            HWND owner = nullptr) {
     Outcome outcome;
-    MessageBoxAnswerer answerer;
+    MessageBoxAnswerer answerer(std::vector<int>(refusals, IDOK));
     DialogDriver driver(std::move(steps));
     pwdFrm dialog;
     dialog.Hint = std::move(hint);
@@ -209,6 +212,11 @@ Outcome ShowDialog(const std::wstring& digest, std::vector<DialogDriver::Step> s
     outcome.dialog = driver.Dialog();
     outcome.owners = driver.Owners();
     return outcome;
+}
+
+Outcome ShowDialog(const std::wstring& digest, std::vector<DialogDriver::Step> steps,
+                   std::wstring hint = L"", HWND owner = nullptr) {
+    return ShowDialogExpecting(0, digest, std::move(steps), std::move(hint), owner);
 }
 
 TEST(PwdFrm, AcceptsTheRightPasswordWithOkOrEnter) {
@@ -225,13 +233,15 @@ TEST(PwdFrm, AcceptsTheRightPasswordWithOkOrEnter) {
 TEST(PwdFrm, TrimsSpacesOnlyAroundTheEntry) {
     EXPECT_EQ(ShowDialog(kSecretDigest, {Type(L"   secret  "), Press(VK_RETURN)}).result, 1);
     // A space inside, or a tab around it, is part of the password.
-    Outcome inside = ShowDialog(kSecretDigest, {Type(L"sec ret"), Press(VK_RETURN),
-                                                FocusIn(pwdFrm::kIdTxtPwd), Press(VK_ESCAPE)});
+    Outcome inside = ShowDialogExpecting(
+        1, kSecretDigest,
+        {Type(L"sec ret"), Press(VK_RETURN), FocusIn(pwdFrm::kIdTxtPwd), Press(VK_ESCAPE)});
     EXPECT_EQ(inside.result, 2);
     EXPECT_EQ(inside.boxes.size(), 1u);
-    Outcome tab =
-        ShowDialog(kSecretDigest, {Check([](HWND d) { SetWindowTextW(Entry(d), L"\tsecret"); }),
-                                   Click(IDOK), FocusIn(pwdFrm::kIdTxtPwd), Click(IDCANCEL)});
+    Outcome tab = ShowDialogExpecting(
+        1, kSecretDigest,
+        {Check([](HWND d) { SetWindowTextW(Entry(d), L"\tsecret"); }), Click(IDOK),
+         FocusIn(pwdFrm::kIdTxtPwd), Click(IDCANCEL)});
     EXPECT_EQ(tab.result, 2);
     EXPECT_EQ(tab.boxes.size(), 1u);
 }
@@ -240,8 +250,8 @@ TEST(PwdFrm, RefusesAWrongPasswordAndOffersTheEntryAgain) {
     for (auto submit : {Click(IDOK), Press(VK_RETURN)}) {
         std::pair<DWORD, DWORD> selection{};
         bool stillOpen = false;
-        Outcome o = ShowDialog(
-            kSecretDigest, {Type(L"wrong1"), submit, FocusIn(pwdFrm::kIdTxtPwd), Check([&](HWND d) {
+        Outcome o = ShowDialogExpecting(
+            2, kSecretDigest, {Type(L"wrong1"), submit, FocusIn(pwdFrm::kIdTxtPwd), Check([&](HWND d) {
                                 stillOpen = IsWindowVisible(d);
                                 DWORD start = 0, end = 0;
                                 SendMessageW(Entry(d), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
@@ -266,8 +276,8 @@ TEST(PwdFrm, RefusesAWrongPasswordAndOffersTheEntryAgain) {
 }
 
 TEST(PwdFrm, ComparesTheDigestInItsLetterCase) {
-    Outcome o = ShowDialog(
-        L"5EBE2294ECD0E0F08EAB7690D2A6EE69",
+    Outcome o = ShowDialogExpecting(
+        1, L"5EBE2294ECD0E0F08EAB7690D2A6EE69",
         {Type(L"secret"), Press(VK_RETURN), FocusIn(pwdFrm::kIdTxtPwd), Press(VK_ESCAPE)});
     EXPECT_EQ(o.result, 2);
     EXPECT_EQ(o.boxes.size(), 1u);
@@ -277,8 +287,8 @@ TEST(PwdFrm, AnEmptyDigestAcceptsAnEmptyOrBlankEntry) {
     EXPECT_EQ(ShowDialog(kEmptyDigest, {Press(VK_RETURN)}).result, 1);
     EXPECT_EQ(ShowDialog(kEmptyDigest, {Type(L"    "), Click(IDOK)}).result, 1);
     // With a real password stored, an empty entry is refused.
-    Outcome o =
-        ShowDialog(kSecretDigest, {Press(VK_RETURN), FocusIn(pwdFrm::kIdTxtPwd), Click(IDCANCEL)});
+    Outcome o = ShowDialogExpecting(
+        1, kSecretDigest, {Press(VK_RETURN), FocusIn(pwdFrm::kIdTxtPwd), Click(IDCANCEL)});
     EXPECT_EQ(o.result, 2);
     EXPECT_EQ(o.boxes.size(), 1u);
 }
@@ -290,8 +300,9 @@ TEST(PwdFrm, CancelAndEscGiveTwoAndTheCloseBoxZero) {
               0);
     EXPECT_EQ(ShowDialog(kSecretDigest, {Post(WM_CLOSE)}).result, 0);
     // After a refused entry too.
-    Outcome o = ShowDialog(kSecretDigest, {Type(L"x"), Click(IDOK), FocusIn(pwdFrm::kIdTxtPwd),
-                                           Post(WM_SYSCOMMAND, SC_CLOSE)});
+    Outcome o = ShowDialogExpecting(1, kSecretDigest,
+                                    {Type(L"x"), Click(IDOK), FocusIn(pwdFrm::kIdTxtPwd),
+                                     Post(WM_SYSCOMMAND, SC_CLOSE)});
     EXPECT_EQ(o.result, 0);
     EXPECT_EQ(o.boxes.size(), 1u);
 }

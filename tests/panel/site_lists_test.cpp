@@ -18,6 +18,7 @@ class SiteListsTest : public PanelFixture {
   protected:
     void SetUp() override {
         SettingsFixture::SetUp();
+        RestoreHttpCommand();
         WriteUrls("first.example\r\nsecond.example\r\nthird.example\r\n");
         SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ,
                  "asked.example\0http://full.example\0other.example\0\0"s);
@@ -25,6 +26,7 @@ class SiteListsTest : public PanelFixture {
         ASSERT_TRUE(boxes_.Seen().empty());
     }
 
+    static void RestoreHttpCommand();
     Rows Approved() const { return ListRows(ListApproved(*window_).Hwnd()); }
     Rows Requested() const { return ListRows(ListRequested(*window_).Hwnd()); }
     HWND AddSite() const { return TxtAddSite(*window_).Hwnd(); }
@@ -189,15 +191,20 @@ class FileDialogTyper {
     UINT_PTR timer_ = 0;
 };
 
-TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
-    std::wstring import = Folder() + L"\\import.txt";
-    HANDLE file = CreateFileW(import.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    std::string text =
-        "# from the school\r\nnew.example\r\n\r\n  first.example \r\nbad\x01.example\r\n";
+// A file of the test's folder holding `bytes`, to import.
+std::wstring ImportFile(const std::wstring& folder, const std::string& bytes) {
+    std::wstring path = folder + L"\\import.txt";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD wrote = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
     CloseHandle(file);
-    boxes_.Then(IDYES);  // add to the list
+    return path;
+}
+
+TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
+    std::wstring import = ImportFile(
+        Folder(), "# from the school\r\nnew.example\r\n\r\n  first.example \r\nbad\x01.example\r\n");
+    boxes_.Then(kIdImportAdd);
     boxes_.Then(IDOK);
     {
         FileDialogTyper typer(import);
@@ -206,9 +213,13 @@ TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
     EXPECT_EQ(Approved(),
               (Rows{L"first.example", L"second.example", L"third.example", L"new.example"}));
     ASSERT_EQ(boxes_.Seen().size(), 2u);
+    // The question's buttons say what they do.
+    EXPECT_EQ(boxes_.Seen()[0].title, L"Import Sites");
+    EXPECT_EQ(boxes_.Seen()[0].buttons,
+              (std::vector<int>{kIdImportAdd, kIdImportReplace, IDCANCEL}));
     EXPECT_EQ(boxes_.Seen()[1].title, L"Import Sites");
     EXPECT_NE(boxes_.Seen()[1].text.find(L"line 5"), std::wstring::npos) << boxes_.Seen()[1].text;
-    boxes_.Then(IDNO);  // replace the list
+    boxes_.Then(kIdImportReplace);
     boxes_.Then(IDOK);
     {
         FileDialogTyper typer(import);
@@ -223,12 +234,32 @@ TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
         SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdExport, 0);
     }
     EXPECT_EQ(boxes_.Seen().back().title, L"Export Sites");
-    file = CreateFileW(exported.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(exported.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     char bytes[64] = {};
     DWORD got = 0;
     ReadFile(file, bytes, sizeof bytes, &got, nullptr);
     CloseHandle(file);
     EXPECT_EQ(std::string(bytes, got), "new.example\r\nfirst.example\r\n");
+}
+
+// As with the command-line tool, an empty or damaged file cannot wipe the list.
+TEST_F(SiteListsTest, AReplaceThatWouldLeaveNoSiteChangesNothingAndSaysWhy) {
+    for (const std::string& text : {""s, "# only a comment\r\n\r\nbad\x01.example\r\n"s}) {
+        SCOPED_TRACE(text);
+        std::wstring import = ImportFile(Folder(), text);
+        boxes_.Then(kIdImportReplace);
+        boxes_.Then(IDOK);
+        {
+            FileDialogTyper typer(import);
+            SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdImport, 0);
+        }
+        EXPECT_EQ(Approved(), (Rows{L"first.example", L"second.example", L"third.example"}));
+        ASSERT_FALSE(boxes_.Seen().empty());
+        EXPECT_EQ(boxes_.Seen().back().title, L"Import Sites");
+        EXPECT_EQ(boxes_.Seen().back().icon, 48);
+        EXPECT_NE(boxes_.Seen().back().text.find(L"not replaced"), std::wstring::npos)
+            << boxes_.Seen().back().text;
+    }
 }
 
 TEST_F(SiteListsTest, FindSelectsTheNextSiteThatContainsTheText) {
@@ -239,18 +270,19 @@ TEST_F(SiteListsTest, FindSelectsTheNextSiteThatContainsTheText) {
     HWND find = FindWindowW(L"#32770", L"Find");
     ASSERT_NE(find, nullptr);
     EXPECT_EQ(GetWindow(find, GW_OWNER), window_->Hwnd());
-    SetWindowTextW(GetDlgItem(find, 1152), L"IRD");  // the dialog's text box
-    SendMessageW(find, WM_COMMAND, IDOK, 0);         // Find Next
+    SetWindowTextW(GetDlgItem(find, 1152), L"D.");  // the dialog's text box
+    SendMessageW(find, WM_COMMAND, IDOK, 0);        // Find Next
     Pump(*window_);
-    EXPECT_EQ(ListApproved(*window_).ListIndex(), 2);
+    EXPECT_EQ(ListApproved(*window_).ListIndex(), 1);  // second.example
     SendMessageW(find, WM_COMMAND, IDCANCEL, 0);
     Pump(*window_);
     // F3 goes on from the selected row, round the end of the list.
-    SetWindowTextW(GetDlgItem(find, 1152), L"");
     SetFocus(ListApproved(*window_).Hwnd());
-    SendKeys({VK_F3});
-    Pump(*window_);
-    EXPECT_EQ(ListApproved(*window_).ListIndex(), 2);  // the only match
+    for (int expected : {2, 1}) {
+        SendKeys({VK_F3});
+        Pump(*window_);
+        EXPECT_EQ(ListApproved(*window_).ListIndex(), expected);
+    }
     EXPECT_TRUE(boxes_.Seen().empty());
 }
 
@@ -383,9 +415,13 @@ TEST_F(SiteListsTest, DenyRemovesTheSelectedRequestOnly) {
 }
 
 // The shell opens http addresses with the recorder while the object lives.
+// The command it replaces is kept in the key beside it until it is put back,
+// so that a test killed meanwhile leaves it there, and the next test that
+// opens the window (SiteListsTest::SetUp) or makes a handler puts it back.
 class HttpHandler {
   public:
     HttpHandler() {
+        RestoreLeftOver();
         wchar_t exe[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, exe, MAX_PATH);
         std::wstring folder(exe);
@@ -395,21 +431,31 @@ class HttpHandler {
         DeleteFileW((record_ + L".parent").c_str());
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCommandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key_, nullptr);
-        wchar_t saved[1024] = {};
-        DWORD size = sizeof(saved);
-        if (RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
-                             &size) == ERROR_SUCCESS)
-            saved_ = saved;
-        SetCommand(L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
+        std::optional<std::wstring> saved = Read(key_, nullptr);
+        Write(key_, kSavedValue, saved ? L"=" + *saved : L"-");
+        Write(key_, nullptr, L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
     }
     ~HttpHandler() {
-        if (saved_)
-            SetCommand(*saved_);
-        else
-            RegDeleteValueW(key_, nullptr);
         RegCloseKey(key_);
+        RestoreLeftOver();
         DeleteFileW(record_.c_str());
         DeleteFileW((record_ + L".parent").c_str());
+    }
+
+    // Puts back the command a handler replaced, if one is kept.
+    static void RestoreLeftOver() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCommandKey, 0, KEY_ALL_ACCESS, &key) !=
+            ERROR_SUCCESS)
+            return;
+        if (std::optional<std::wstring> kept = Read(key, kSavedValue)) {
+            if (kept->starts_with(L"="))
+                Write(key, nullptr, kept->substr(1));
+            else
+                RegDeleteValueW(key, nullptr);
+            RegDeleteValueW(key, kSavedValue);
+        }
+        RegCloseKey(key);
     }
 
     // The addresses opened so far, once there are at least `count` of them.
@@ -437,10 +483,19 @@ class HttpHandler {
 
   private:
     static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\http\\shell\\open\\command";
+    static constexpr wchar_t kSavedValue[] = L"ZendrelTestReplaced";
 
-    void SetCommand(const std::wstring& command) {
-        RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    static std::optional<std::wstring> Read(HKEY key, const wchar_t* name) {
+        wchar_t text[1024] = {};
+        DWORD size = sizeof(text) - sizeof(wchar_t);
+        if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(text);
+    }
+    static void Write(HKEY key, const wchar_t* name, const std::wstring& text) {
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
 
     Rows Read() const {
@@ -461,8 +516,11 @@ class HttpHandler {
 
     HKEY key_ = nullptr;
     std::wstring record_;
-    std::optional<std::wstring> saved_;
 };
+
+void SiteListsTest::RestoreHttpCommand() {
+    HttpHandler::RestoreLeftOver();
+}
 
 TEST_F(SiteListsTest, ReviewOpensTheRowWithHttpInFront) {
     HttpHandler handler;
@@ -479,12 +537,20 @@ TEST_F(SiteListsTest, ReviewOpensTheRowWithHttpInFront) {
     EXPECT_EQ(Requested().size(), 4u);
     EXPECT_EQ(ListRequested(*window_).ListIndex(), 1);
     EXPECT_TRUE(boxes_.Seen().empty());
-    // Elevated, the program lets the desktop shell start the browser, which
-    // then does not inherit the elevation.
-    if (RunningElevated()) {
-        EXPECT_NE(handler.OpenerId(), GetCurrentProcessId());
-        EXPECT_NE(handler.OpenerId(), 0u);
-    }
+}
+
+// Elevated, the program lets the desktop shell start the browser, which then
+// does not inherit the elevation.
+TEST_F(SiteListsTest, ElevatedTheDesktopShellStartsTheBrowser) {
+    if (!RunningElevated())
+        GTEST_SKIP() << "not elevated: who starts the browser of an elevated program shows only "
+                        "when the tests run elevated (as an administrator)";
+    HttpHandler handler;
+    SelectRow(ListRequested(*window_).Hwnd(), 0);
+    Press(kIdBtnReview);
+    EXPECT_EQ(handler.WaitForOpened(1), Rows{L"http://asked.example"});
+    EXPECT_NE(handler.OpenerId(), GetCurrentProcessId());
+    EXPECT_NE(handler.OpenerId(), 0u);
 }
 
 TEST_F(SiteListsTest, ReviewRefusesAnEntryThatCannotBeAWebAddress) {

@@ -94,7 +94,9 @@ TEST_F(StressRequestsTest, RequestsAppendedWhileWindowsApproveDenyAndSaveAreNeve
     // that the settings program could share: an append that lands between
     // the save's last read and its write is written over (or, the other way
     // round, a removal is). The save narrows that moment to a few
-    // microseconds; one such overlap is tolerated per run, more fail.
+    // microseconds; one such overlap is tolerated per run, more fail. That the
+    // save reads the value again before it writes is checked exactly by
+    // StoreTest.ARequestAppendedWhileTheSaveWorksIsNotWrittenOver.
     EXPECT_LE(lost + back, 1);
     EXPECT_EQ(duplicates, 0);
     // Nothing else is stored: each request is stored, removed or lost (and

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 #include "settings_fixture.h"
 #include "settings_store.h"
 
@@ -17,6 +20,15 @@ using namespace std::string_literals;
 class StoreTest : public SettingsFixture {
   protected:
     SettingsStore Store() const { return SettingsStore(Folder()); }
+};
+
+// The store's step hook while the object lives.
+class StepHookFor {
+  public:
+    explicit StepHookFor(StoreStepHook hook) { SetStoreStepHook(std::move(hook)); }
+    ~StepHookFor() { SetStoreStepHook({}); }
+    StepHookFor(const StepHookFor&) = delete;
+    StepHookFor& operator=(const StepHookFor&) = delete;
 };
 
 TEST_F(StoreTest, ApprovedSitesLoadLineByLineAndSaveBackExactly) {
@@ -86,6 +98,22 @@ TEST_F(StoreTest, RequestsSplitAtEveryNulAndASaveTakesAwayOnlyTheRemovedEntries)
     EXPECT_EQ(stored.bytes, "y.example\0z.example\0x.example\0"s);
     Store().SaveRequestedSites({L"y.example", L"z.example", L"x.example"});
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "\0"s);
+}
+
+// The add-on appends by reading and writing the whole value: one append that
+// lands after the save read the value, before it writes, is kept.
+TEST_F(StoreTest, ARequestAppendedWhileTheSaveWorksIsNotWrittenOver) {
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, "a.example\0b.example\0\0"s);
+    int reads = 0;
+    {
+        StepHookFor hook([&](StoreStep step, const wchar_t* name) {
+            if (step == StoreStep::Read && std::wstring_view(name) == L"requests" && ++reads == 1)
+                EXPECT_EQ(RunAddonStandin(L"append-request c.example"), 0u);
+        });
+        EXPECT_EQ(Store().SaveRequestedSites({L"a.example"}).kind, Outcome::Kind::Done);
+    }
+    EXPECT_GE(reads, 2);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "b.example\0c.example\0"s);
 }
 
 TEST_F(StoreTest, ASwitchIsOnOnlyForOneAndIsWrittenAsADword) {
@@ -187,7 +215,7 @@ TEST_F(StoreTest, AStoredPasswordThatIsNoTextKeepsTheSettingsClosed) {
     EXPECT_EQ(Store().LoadPassword().digest, L"0123456789abcdef0123456789abcdef");
 }
 
-TEST_F(StoreTest, ThePasswordIsWrittenConfigFirstAndARefusalKeepsBoth) {
+TEST_F(StoreTest, ThePasswordIsWrittenConfigFirstAndARefusedConfigKeepsTheHint) {
     EXPECT_EQ(Store().LoadPassword(), PasswordSetting{});
     EXPECT_EQ(Store().SavePassword({L"0123456789abcdef0123456789abcdef", L"a hint"}).kind,
               Outcome::Kind::Done);
@@ -196,10 +224,25 @@ TEST_F(StoreTest, ThePasswordIsWrittenConfigFirstAndARefusalKeepsBoth) {
     EXPECT_EQ(Store().LoadPassword(),
               (PasswordSetting{L"0123456789abcdef0123456789abcdef", L"a hint"}));
 
-    machineKey_->Deny(KEY_SET_VALUE);
-    EXPECT_EQ(Store().SavePassword({}).kind, Outcome::Kind::Refused);
+    // Only "config" is refused: the key is closed to writes just before it
+    // and open again before any other value.
+    std::vector<std::wstring> writes;
+    {
+        StepHookFor hook([&](StoreStep step, const wchar_t* name) {
+            if (step != StoreStep::Write) return;
+            writes.push_back(name);
+            if (writes.back() == L"config")
+                machineKey_->Deny(KEY_SET_VALUE);
+            else
+                machineKey_->Restore();
+        });
+        EXPECT_EQ(Store().SavePassword({L"fedcba9876543210fedcba9876543210", L"new hint"}).kind,
+                  Outcome::Kind::Refused);
+    }
     machineKey_->Restore();
+    EXPECT_EQ(writes, std::vector<std::wstring>{L"config"});
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "hint").bytes, "a hint\0"s);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "config").bytes, "0123456789abcdef0123456789abcdef\0"s);
 }
 
 TEST_F(StoreTest, RefusedRegistryWritesAreRefusals) {

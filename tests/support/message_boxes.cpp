@@ -1,5 +1,7 @@
 #include "message_boxes.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace zendrel::test {
@@ -8,6 +10,15 @@ namespace {
 
 constexpr int kMessageTextId = 0xFFFF;
 MessageBoxAnswerer* g_active = nullptr;  // the answerer of this (the only UI) thread
+
+std::string ToUtf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+}
 
 std::wstring WindowText(HWND hwnd) {
     // WM_GETTEXT works across processes, GetWindowText does not for controls.
@@ -44,33 +55,61 @@ BOOL CALLBACK FindInProcess(HWND hwnd, LPARAM lp) {
     return TRUE;
 }
 
+std::wstring ClassName(HWND hwnd) {
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    return cls;
+}
+
+bool IsIconControl(HWND child) {
+    return (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+// A dialog whose children are buttons and texts only, one button at least: a
+// task dialog (the Open dialog, the Find dialog and the password dialog have
+// boxes to type in).
+bool IsTaskDialog(HWND hwnd) {
+    bool button = false;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::wstring cls = ClassName(child);
+        if (_wcsicmp(cls.c_str(), L"Button") == 0)
+            button = true;
+        else if (_wcsicmp(cls.c_str(), L"Static") != 0 && cls != L"SysLink")
+            return false;
+    }
+    return button;
+}
+
 }  // namespace
 
 bool IsMessageBox(HWND hwnd) {
-    wchar_t cls[16] = {};
-    GetClassNameW(hwnd, cls, 16);
+    if (ClassName(hwnd) != L"#32770" || !IsWindowVisible(hwnd)) return false;
     // A message box has its text control and no text box (the Find dialog,
     // for one, has labels of the same id, and a text box).
-    return std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd) &&
-           GetDlgItem(hwnd, kMessageTextId) != nullptr &&
-           FindWindowExW(hwnd, nullptr, L"Edit", nullptr) == nullptr;
+    if (GetDlgItem(hwnd, kMessageTextId) != nullptr)
+        return FindWindowExW(hwnd, nullptr, L"Edit", nullptr) == nullptr;
+    return IsTaskDialog(hwnd);
 }
 
 BoxInfo ReadBox(HWND box) {
     BoxInfo info;
     info.hwnd = box;
     info.title = WindowText(box);
-    info.text = WindowText(GetDlgItem(box, kMessageTextId));
+    HWND messageText = GetDlgItem(box, kMessageTextId);
+    if (messageText) info.text = WindowText(messageText);
     GetWindowRect(box, &info.rect);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[16] = {};
-        GetClassNameW(child, cls, 16);
-        std::wstring name(cls);
-        if (_wcsicmp(cls, L"Button") == 0 && IsWindowVisible(child)) {
+        std::wstring cls = ClassName(child);
+        if (_wcsicmp(cls.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
             info.buttons.push_back(GetDlgCtrlID(child));
-        } else if (_wcsicmp(cls, L"Static") == 0 && GetDlgCtrlID(child) != kMessageTextId &&
-                   (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            info.icon = IconStyle(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+        } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && child != messageText) {
+            if (IsIconControl(child)) {
+                info.icon =
+                    IconStyle(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+            } else if (!messageText && IsWindowVisible(child)) {
+                std::wstring text = WindowText(child);
+                if (!text.empty()) info.text += (info.text.empty() ? L"" : L"\r\n") + text;
+            }
         }
     }
     return info;
@@ -115,6 +154,9 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> answers) : answers_(std:
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     KillTimer(nullptr, timer_);
     if (g_active == this) g_active = nullptr;
+    if (seen_.size() < answers_.size())
+        ADD_FAILURE() << answers_.size() << " boxes were expected, " << seen_.size()
+                      << " came";
 }
 
 void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -131,6 +173,8 @@ void MessageBoxAnswerer::Poll() {
     if (index < answers_.size()) {
         answer = answers_[index];
     } else {
+        ADD_FAILURE() << "an unexpected box: \"" << ToUtf8(info.title) << "\": "
+                      << ToUtf8(info.text);
         for (int fallback : {IDCANCEL, IDOK, IDNO})
             if (std::find(info.buttons.begin(), info.buttons.end(), fallback) !=
                 info.buttons.end()) {

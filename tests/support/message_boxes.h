@@ -14,7 +14,7 @@ namespace zendrel::test {
 struct BoxInfo {
     HWND hwnd = nullptr;
     std::wstring title;
-    std::wstring text;
+    std::wstring text;  // a task dialog's texts joined by CR LF
     RECT rect{};  // screen rectangle of the box
     // 0 none, 16 stop, 32 question, 48 exclamation, 64 information; -1 another
     // icon, or any icon of a box of another process (Wine gives no access to
@@ -24,7 +24,9 @@ struct BoxInfo {
     int pressed = 0;           // the button the answerer pressed
 };
 
-// True for a visible standard message box (a dialog with the message text control).
+// True for a visible standard message box (a dialog with the message text
+// control), or a visible task dialog as Wine draws it (a dialog of buttons and
+// texts only; on Windows a task dialog's buttons are no windows of their own).
 bool IsMessageBox(HWND hwnd);
 BoxInfo ReadBox(HWND box);
 // Presses a button of the box as a click does.
@@ -39,9 +41,11 @@ HWND FindMessageBox(DWORD processId);
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 
 // While it lives, answers every message box shown on this thread with the
-// scripted buttons, in order, and records what it saw. A box beyond the script
-// is answered with Cancel (or OK, or No, whichever it has) so that a test
-// never hangs; check Seen() to catch it.
+// scripted buttons, in order, and records what it saw. Each scripted answer
+// is a box the test expects: a box beyond the script fails the test (and is
+// answered with Cancel, or OK, or No, whichever it has, so that the test goes
+// on), and so does a script left with answers no box took when the answerer
+// goes.
 class MessageBoxAnswerer {
   public:
     explicit MessageBoxAnswerer(std::vector<int> answers = {});
