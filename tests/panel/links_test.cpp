@@ -322,6 +322,7 @@ TEST_F(LinksTest, F1OpensTheHelpTopicAndCtrlLTheActivityLog) {
     DestroyWindow(viewer);
     SetForegroundWindow(window_->Hwnd());
     SetFocus(window_->Control(kIdListRequested));
+    boxes_.Then(IDOK);
     SendKeys({VK_CONTROL, 'L'});
     Pump(*window_);
     ASSERT_EQ(boxes_.Seen().size(), 1u);  // no log yet: the notice says so
