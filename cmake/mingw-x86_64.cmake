@@ -1,13 +1,6 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix threads). The
 # shipped programs are 32-bit; this build is what the tests run on a machine
 # whose processor or kernel runs no 32-bit code (see scripts/env.sh).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine64-run.sh)
+set(ZENDREL_MINGW_CPU x86_64)
+set(ZENDREL_WINE_RUN wine64-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -1,0 +1,13 @@
+# The MinGW-w64 cross build shared by both toolchain files, which set
+# ZENDREL_MINGW_CPU (i686 or x86_64) and ZENDREL_WINE_RUN (the script that
+# runs the build's programs under Wine) before including this.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${ZENDREL_MINGW_CPU})
+set(CMAKE_C_COMPILER ${ZENDREL_MINGW_CPU}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZENDREL_MINGW_CPU}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${ZENDREL_MINGW_CPU}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ZENDREL_MINGW_CPU}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/${ZENDREL_WINE_RUN})
