@@ -83,6 +83,11 @@ struct RegistryKey {
     static Handle Invalid() noexcept { return nullptr; }
     static bool Close(Handle h) noexcept { return RegCloseKey(h) == ERROR_SUCCESS; }
 };
+struct Service {
+    using Handle = SC_HANDLE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool Close(Handle h) noexcept { return CloseServiceHandle(h) != FALSE; }
+};
 struct Hook {
     using Handle = HHOOK;
     static Handle Invalid() noexcept { return nullptr; }
@@ -122,6 +127,7 @@ using KernelHandle = UniqueHandle<handle_traits::Kernel>;
 using FindHandle = UniqueHandle<handle_traits::Find>;
 using ChangeNotificationHandle = UniqueHandle<handle_traits::ChangeNotification>;
 using RegistryKeyHandle = UniqueHandle<handle_traits::RegistryKey>;
+using ServiceHandle = UniqueHandle<handle_traits::Service>;
 using HookHandle = UniqueHandle<handle_traits::Hook>;
 using FontHandle = UniqueHandle<handle_traits::GdiObject<HFONT>>;
 using BrushHandle = UniqueHandle<handle_traits::GdiObject<HBRUSH>>;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "held_store.h"
 #include "registry_wrapper.h"
 #include "site_text.h"
 #include "urls_file.h"
@@ -87,7 +88,36 @@ std::wstring SettingsStore::UrlsPath() const {
     return programFolder_ + L"\\urls.txt";
 }
 
+Holder SettingsStore::HolderOf(Setting which) const {
+    switch (which) {
+        case Setting::ActivityLogging: {
+            if (LoadMachinePolicy().activityLogging) return Holder::Policy;
+            return LoadHeld().activityLogging ? Holder::Administrator : Holder::None;
+        }
+        case Setting::Password:
+            return LoadHeld().password ? Holder::Administrator : Holder::None;
+        case Setting::Mode:
+            return AccountMode(CurrentUserSid()).holder;
+        case Setting::ApprovedSites:
+        case Setting::RequestedSites:
+            break;
+    }
+    return Holder::None;
+}
+
+template <typename T, typename Hold>
+Outcome SettingsStore::HoldFirst(const std::optional<T>& policy, const std::optional<T>& held,
+                                 const T& value, Hold&& hold) const {
+    if (policy) return *policy == value ? Outcome::Done() : Outcome::Refused();
+    if (held && *held == value) return Outcome::Done();
+    if (held || (holdSaves_ && CanWriteHeld())) return hold();
+    return Outcome::Done();
+}
+
 PasswordSetting SettingsStore::LoadPassword() const {
+    // The held digest is the password: a "config" that differs from it, in
+    // the key any user can write, opens nothing.
+    if (std::optional<PasswordSetting> held = LoadHeld().password) return *held;
     RegistryWrapper key = MachineKey();
     if (!key.KeyExists()) key.CreateKey();
     if (!key.KeyExists())
@@ -143,6 +173,8 @@ std::vector<std::wstring> SettingsStore::LoadRequestedSites() const {
 }
 
 bool SettingsStore::LoadActivityLogging() const {
+    if (std::optional<bool> policy = LoadMachinePolicy().activityLogging) return *policy;
+    if (std::optional<bool> held = LoadHeld().activityLogging) return *held;
     return SwitchOn(ReadValue(MachineKey(), L"activitylogging"));
 }
 
@@ -153,6 +185,8 @@ bool SettingsStore::LoadMode() const {
         key.CreateKey();
         key.SetRegistryValue(L"mode", Variant(std::int32_t{0}), kRegDwordType);
     }
+    Effective<bool> mode = AccountMode(CurrentUserSid());
+    if (mode.holder != Holder::None) return mode.value;
     return SwitchOn(ReadValue(key, L"mode"));
 }
 
@@ -225,17 +259,27 @@ Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& remov
 
 Outcome SettingsStore::SaveActivityLogging(bool on) const {
     return Guarded([&] {
+        Outcome held = HoldFirst(LoadMachinePolicy().activityLogging, LoadHeld().activityLogging,
+                                 on, [&] { return HoldActivityLogging(on); });
+        if (held.kind != Outcome::Kind::Done) return held;
         return Write(MachineKey(), L"activitylogging", Variant(std::int32_t{on}), kRegDwordType);
     });
 }
 
 Outcome SettingsStore::SaveMode(bool on) const {
-    return Guarded(
-        [&] { return Write(UserKey(), L"mode", Variant(std::int32_t{on}), kRegDwordType); });
+    return Guarded([&] {
+        // A held switch changes only in the list of filtered accounts.
+        Effective<bool> mode = AccountMode(CurrentUserSid());
+        if (mode.holder != Holder::None && mode.value != on) return Outcome::Refused();
+        return Write(UserKey(), L"mode", Variant(std::int32_t{on}), kRegDwordType);
+    });
 }
 
 Outcome SettingsStore::SavePassword(const PasswordSetting& password) const {
     return Guarded([&] {
+        Outcome held = HoldFirst(std::optional<PasswordSetting>(), LoadHeld().password, password,
+                                 [&] { return HoldPassword(password); });
+        if (held.kind != Outcome::Kind::Done) return held;
         RegistryWrapper key = MachineKey();
         if (!key.KeyExists()) key.CreateKey();
         Outcome config = Write(key, L"config", Variant(password.digest), kRegSzType);

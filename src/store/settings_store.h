@@ -10,6 +10,13 @@
 //   HKCU "mode"             REG_DWORD     1 = the filter is on for this user
 // urls.txt in the program's folder: one approved site per line, ANSI, CR LF;
 // the add-on reads it. Every registry operation opens the key afresh.
+//
+// Held settings (held_store.h): each load gives the value in effect, Group
+// Policy's, else the administrator's held copy, else the add-on's own; with
+// nothing held, loads and saves are those of the add-on's places alone. A save
+// of a held setting writes the held copy first, and is refused (nothing
+// written) when the value differs from a policy's, or from a held copy the
+// caller cannot write; a save of the value held writes the add-on's place.
 #pragma once
 
 #include <functional>
@@ -18,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "held_rules.h"
 #include "settings.h"
 
 namespace zendrel {
@@ -37,6 +45,15 @@ class SettingsStore {
   public:
     // programFolder: the folder of urls.txt, without a trailing separator.
     explicit SettingsStore(std::wstring programFolder);
+
+    // Whether an administrator's saves of activity logging and the password
+    // hold them (the window and the tool turn it on): a caller who can write
+    // the held copy then writes it before the add-on's place. Off, only a
+    // setting already held is written there.
+    void HoldSaves(bool hold) { holdSaves_ = hold; }
+
+    // Who holds each setting now (Mode: the current user's switch).
+    Holder HolderOf(Setting which) const;
 
     const std::wstring& ProgramFolder() const { return programFolder_; }
     std::wstring UrlsPath() const;
@@ -93,7 +110,14 @@ class SettingsStore {
     std::wstring ActivityLogLocation() const;
 
   private:
+    // Writes the held copy when the save needs it; Done when it did or had
+    // nothing to do, the refusal otherwise.
+    template <typename T, typename Hold>
+    Outcome HoldFirst(const std::optional<T>& policy, const std::optional<T>& held, const T& value,
+                      Hold&& hold) const;
+
     std::wstring programFolder_;
+    bool holdSaves_ = false;
 };
 
 }  // namespace zendrel

@@ -38,11 +38,20 @@ const wchar_t kPermissionsText[] =
     L"to log in with an \r\nadministrative account (a user with full access) to save Zendrel "
     L"settings.";
 
+// Nothing held and no policy: each test starts on a computer where the
+// add-on's places alone are the settings.
+void RemoveHeldSettings() {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, L"Software\\Orvantix\\ZendrelHeld");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, L"Software\\Policies\\Orvantix");
+    DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Policies\\Orvantix");
+}
+
 void SettingsFixture::SetUp() {
     // The pointer rests outside every window, so that no window opens under
     // it and sees a mouse movement the test did not make.
     SetCursorPos(0, 0);
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsPath);
+    RemoveHeldSettings();
     machineKey_.emplace(HKEY_LOCAL_MACHINE, kSettingsPath);
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH] = {};
@@ -59,6 +68,7 @@ void SettingsFixture::SetUp() {
 void SettingsFixture::TearDown() {
     machineKey_.reset();
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsPath);
+    RemoveHeldSettings();
     RemoveFolder(folder_);
 }
 

@@ -49,6 +49,9 @@ class SettingsFixture : public ::testing::Test {
     std::wstring folder_;
 };
 
+// Removes the held copy and the policy keys (the fixture does so around each test).
+void RemoveHeldSettings();
+
 // The four-line failure report as the program shows it.
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number);
 

@@ -1,0 +1,507 @@
+#include "held_store.h"
+
+#include <windows.h>
+
+#include <lm.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <set>
+
+#include "handles.h"
+#include "registry_wrapper.h"
+
+namespace zendrel {
+
+namespace {
+
+constexpr wchar_t kProfileListPath[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+// Rights that change a key: whoever holds one of them on the held key could
+// change what is held.
+constexpr ACCESS_MASK kChangingRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC |
+                                        WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+RegistryKeyHandle Open(HKEY root, const std::wstring& path, REGSAM access) {
+    RegistryKeyHandle key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, access, key.Put()) != ERROR_SUCCESS) key.Reset();
+    return key;
+}
+
+std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name) {
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::wstring> ReadText(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(got / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+std::optional<bool> ReadSwitch(HKEY key, const wchar_t* name) {
+    return PolicySwitch(ReadDword(key, name), ReadText(key, name));
+}
+
+// The names of a key's values, or of its subkeys.
+std::vector<std::wstring> ValueNames(HKEY key) {
+    std::vector<std::wstring> names;
+    wchar_t name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+    std::vector<std::wstring> names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+bool IsSid(const std::wstring& text, PSID* sid = nullptr) {
+    PSID converted = nullptr;
+    if (!ConvertStringSidToSidW(text.c_str(), &converted)) return false;
+    if (sid)
+        *sid = converted;
+    else
+        LocalFree(converted);
+    return true;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) return {};
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    return IsWellKnownSid(sid, type) != FALSE;
+}
+
+// A held key (or one of its subkeys) that nobody but SYSTEM and the
+// Administrators can change: owned by one of them, and no allowing entry of
+// its access list gives another account a right that changes it.
+bool Trusted(HKEY key) {
+    DWORD size = 0;
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    RegGetKeySecurity(key, what, nullptr, &size);
+    if (size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(buffer.data());
+    if (RegGetKeySecurity(key, what, descriptor, &size) != ERROR_SUCCESS) return false;
+    auto trustee = [](PSID sid) {
+        return IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid);
+    };
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner || !trustee(owner))
+        return false;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
+        return false;  // no list: everyone may do anything
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace)) return false;
+        auto header = static_cast<ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        auto allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if ((allowed->Mask & kChangingRights) && !trustee(&allowed->SidStart)) return false;
+    }
+    return true;
+}
+
+// A security descriptor made from kHeldSddl, freed with the object.
+class HeldDescriptor {
+  public:
+    HeldDescriptor() {
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(kHeldSddl, SDDL_REVISION_1,
+                                                             &descriptor_, nullptr);
+    }
+    ~HeldDescriptor() { LocalFree(descriptor_); }
+    HeldDescriptor(const HeldDescriptor&) = delete;
+    HeldDescriptor& operator=(const HeldDescriptor&) = delete;
+    PSECURITY_DESCRIPTOR Get() const { return descriptor_; }
+
+  private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
+
+bool Secure(HKEY key) {
+    HeldDescriptor descriptor;
+    if (!descriptor.Get()) return false;
+    // The owner first: an owner outside the trusted ones could give itself
+    // rights again. Where the owner cannot be set, the list alone is set.
+    if (RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                          descriptor.Get()) == ERROR_SUCCESS)
+        return true;
+    return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.Get()) == ERROR_SUCCESS;
+}
+
+// Opens (creating it with the held access list) a key of the held copy for
+// writing; one found with another list is given the held one.
+RegistryKeyHandle CreateHeld(const wchar_t* path) {
+    HeldDescriptor descriptor;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    RegistryKeyHandle key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE | WRITE_DAC | WRITE_OWNER,
+                        descriptor.Get() ? &attributes : nullptr, key.Put(),
+                        &disposition) != ERROR_SUCCESS) {
+        key.Reset();
+        return key;
+    }
+    // A new key gets the list once more: not every registry applies the
+    // attributes given at creation (Wine's does not).
+    if (disposition == REG_CREATED_NEW_KEY || !Trusted(key.Get())) Secure(key.Get());
+    return key;
+}
+
+bool IsAdministrator() {
+    BYTE buffer[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof buffer;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, buffer, &size)) return false;
+    BOOL member = FALSE;
+    return CheckTokenMembership(nullptr, buffer, &member) && member;
+}
+
+Outcome SetHeldDword(const wchar_t* path, const wchar_t* name, DWORD value) {
+    if (!IsAdministrator()) return Outcome::Refused();
+    RegistryKeyHandle key = CreateHeld(path);
+    if (!key) return Outcome::Refused();
+    if (RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value) != ERROR_SUCCESS)
+        return Outcome::Refused();
+    return Outcome::Done();
+}
+
+Outcome DeleteHeldValue(const wchar_t* path, const wchar_t* name) {
+    if (!IsAdministrator()) return Outcome::Refused();
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, path, KEY_SET_VALUE);
+    if (!key) return Outcome::Done();  // nothing held there
+    LONG status = RegDeleteValueW(key.Get(), name);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? Outcome::Done()
+                                                                     : Outcome::Refused();
+}
+
+// The key of an account's settings (or of its user policy) below its hive.
+RegistryKeyHandle OpenUserKey(const std::wstring& sid, const wchar_t* path, REGSAM access) {
+    if (sid.empty() || sid == CurrentUserSid()) return Open(HKEY_CURRENT_USER, path, access);
+    return Open(HKEY_USERS, sid + L"\\" + path, access);
+}
+
+}  // namespace
+
+HeldValues LoadMachinePolicy() {
+    HeldValues policy;
+    if (RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kPolicyPath, KEY_READ))
+        policy.activityLogging = ReadSwitch(key.Get(), L"activitylogging");
+    if (RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kPolicyAccountsPath, KEY_READ)) {
+        for (const std::wstring& name : ValueNames(key.Get())) {
+            std::optional<bool> on = ReadSwitch(key.Get(), name.c_str());
+            std::optional<std::wstring> sid = IsSid(name) ? name : ResolveAccount(name);
+            if (on && sid) policy.accounts[*sid] = *on;
+        }
+    }
+    return policy;
+}
+
+std::optional<bool> LoadUserPolicyMode(const std::wstring& sid) {
+    RegistryKeyHandle key = OpenUserKey(sid, kPolicyPath, KEY_READ);
+    return key ? ReadSwitch(key.Get(), L"mode") : std::nullopt;
+}
+
+HeldValues LoadHeld() {
+    HeldValues held;
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_READ);
+    if (!key || !Trusted(key.Get())) return held;
+    if (std::optional<DWORD> on = ReadDword(key.Get(), L"activitylogging"))
+        held.activityLogging = *on == 1;
+    std::optional<std::wstring> config = ReadText(key.Get(), L"config");
+    if (config) held.password = PasswordSetting{*config, ReadText(key.Get(), L"hint").value_or(L"")};
+    RegistryKeyHandle accounts = Open(HKEY_LOCAL_MACHINE, kHeldAccountsPath, KEY_READ);
+    if (accounts && Trusted(accounts.Get())) {
+        for (const std::wstring& sid : ValueNames(accounts.Get()))
+            if (std::optional<DWORD> on = ReadDword(accounts.Get(), sid.c_str()))
+                held.accounts[sid] = *on == 1;
+    }
+    return held;
+}
+
+bool CanWriteHeld() {
+    if (!IsAdministrator()) return false;
+    if (Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_SET_VALUE)) return true;
+    // A held key that is there but refuses this account: creating it anew
+    // would not help.
+    if (Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_READ)) return false;
+    RegistryKeyHandle parent = Open(HKEY_LOCAL_MACHINE, L"Software\\Orvantix", KEY_CREATE_SUB_KEY);
+    if (!parent) parent = Open(HKEY_LOCAL_MACHINE, L"Software", KEY_CREATE_SUB_KEY);
+    return static_cast<bool>(parent);
+}
+
+Outcome HoldActivityLogging(bool on) {
+    return SetHeldDword(kHeldPath, L"activitylogging", on ? 1 : 0);
+}
+
+Outcome HoldPassword(const PasswordSetting& password) {
+    if (!IsAdministrator() || !CreateHeld(kHeldPath)) return Outcome::Refused();
+    // Written as the store writes the add-on's copy (the ANSI code page), so
+    // the two copies hold the same text.
+    RegistryWrapper key;
+    key.hkey = kHkeyLocalMachine;
+    key.KeyRoot = L"Software\\Orvantix";
+    key.Subkey = L"ZendrelHeld";
+    try {
+        if (!key.SetRegistryValue(L"config", Variant(password.digest), REG_SZ) ||
+            !key.SetRegistryValue(L"hint", Variant(password.hint), REG_SZ))
+            return Outcome::Refused();
+    } catch (const Failure& failure) {
+        return Outcome::From(failure);
+    }
+    return Outcome::Done();
+}
+
+Outcome HoldAccount(const std::wstring& sid, bool on) {
+    if (!IsSid(sid)) return Outcome::From(Failure(kTypeMismatch, L"Type mismatch: not an account: " + sid, kProgramName));
+    if (!IsAdministrator() || !CreateHeld(kHeldPath)) return Outcome::Refused();
+    return SetHeldDword(kHeldAccountsPath, sid.c_str(), on ? 1 : 0);
+}
+
+Outcome ReleaseActivityLogging() {
+    return DeleteHeldValue(kHeldPath, L"activitylogging");
+}
+
+Outcome ReleasePassword() {
+    Outcome config = DeleteHeldValue(kHeldPath, L"config");
+    if (config.kind != Outcome::Kind::Done) return config;
+    return DeleteHeldValue(kHeldPath, L"hint");
+}
+
+Outcome ReleaseAccount(const std::wstring& sid) {
+    return DeleteHeldValue(kHeldAccountsPath, sid.c_str());
+}
+
+bool SecureHeldKey() {
+    bool secured = true;
+    for (const wchar_t* path : {kHeldPath, kHeldAccountsPath, kHeldRecordsPath}) {
+        RegistryKeyHandle key = CreateHeld(path);
+        secured = secured && key && (Trusted(key.Get()) || Secure(key.Get()));
+    }
+    return secured;
+}
+
+std::wstring CurrentUserSid() {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size))
+        return {};
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+std::optional<std::wstring> ResolveAccount(const std::wstring& name) {
+    if (name.empty()) return std::nullopt;
+    if (IsSid(name)) return name;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    wchar_t domain[256];
+    DWORD domainSize = static_cast<DWORD>(std::size(domain));
+    SID_NAME_USE use;
+    if (!LookupAccountNameW(nullptr, name.c_str(), sid, &sidSize, domain, &domainSize, &use))
+        return std::nullopt;
+    if (use != SidTypeUser) return std::nullopt;  // groups and computers have no filter
+    return SidText(sid);
+}
+
+std::wstring AccountName(const std::wstring& sidText) {
+    PSID sid = nullptr;
+    if (!IsSid(sidText, &sid)) return sidText;
+    wchar_t name[256], domain[256];
+    DWORD nameSize = static_cast<DWORD>(std::size(name));
+    DWORD domainSize = static_cast<DWORD>(std::size(domain));
+    SID_NAME_USE use;
+    BOOL found = LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use);
+    LocalFree(sid);
+    if (!found) return sidText;
+    return domainSize ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+}
+
+Effective<bool> AccountMode(const std::wstring& sidOrEmpty) {
+    std::wstring sid = sidOrEmpty.empty() ? CurrentUserSid() : sidOrEmpty;
+    std::optional<bool> policy = LoadUserPolicyMode(sid);
+    if (!policy) {
+        HeldValues machine = LoadMachinePolicy();
+        if (auto it = machine.accounts.find(sid); it != machine.accounts.end()) policy = it->second;
+    }
+    std::optional<bool> held;
+    HeldValues copy = LoadHeld();
+    if (auto it = copy.accounts.find(sid); it != copy.accounts.end()) held = it->second;
+    bool own = false;
+    if (RegistryKeyHandle key = OpenUserKey(sid, kAddOnPath, KEY_READ))
+        own = ReadDword(key.Get(), L"mode").value_or(0) == 1;
+    return EffectiveValue(policy, held, own);
+}
+
+std::vector<Account> Accounts() {
+    std::vector<std::wstring> sids;
+    std::set<std::wstring> seen;
+    auto add = [&](const std::wstring& sid) {
+        if (!sid.empty() && seen.insert(sid).second) sids.push_back(sid);
+    };
+    BYTE* buffer = nullptr;
+    DWORD read = 0, total = 0, resume = 0;
+    NET_API_STATUS status;
+    do {
+        status = NetUserEnum(nullptr, 0, FILTER_NORMAL_ACCOUNT, &buffer, MAX_PREFERRED_LENGTH,
+                             &read, &total, &resume);
+        if ((status == NERR_Success || status == ERROR_MORE_DATA) && buffer) {
+            auto users = reinterpret_cast<USER_INFO_0*>(buffer);
+            for (DWORD i = 0; i < read; ++i)
+                if (std::optional<std::wstring> sid = ResolveAccount(users[i].usri0_name)) add(*sid);
+        }
+        if (buffer) NetApiBufferFree(buffer);
+        buffer = nullptr;
+    } while (status == ERROR_MORE_DATA);
+    if (RegistryKeyHandle profiles = Open(HKEY_LOCAL_MACHINE, kProfileListPath, KEY_READ)) {
+        // Accounts of people: the well-known service accounts (S-1-5-18 to
+        // 20) have profiles too, but no browser of theirs is filtered.
+        for (const std::wstring& sid : SubkeyNames(profiles.Get()))
+            if (sid.rfind(L"S-1-5-21-", 0) == 0 || sid.rfind(L"S-1-12-1-", 0) == 0) add(sid);
+    }
+    HeldValues held = LoadHeld();
+    HeldValues policy = LoadMachinePolicy();
+    for (const auto& [sid, on] : held.accounts) add(sid);
+    for (const auto& [sid, on] : policy.accounts) add(sid);
+
+    std::vector<Account> accounts;
+    for (const std::wstring& sid : sids) {
+        Account account;
+        account.sid = sid;
+        account.name = AccountName(sid);
+        account.hiveLoaded = static_cast<bool>(Open(HKEY_USERS, sid, KEY_READ));
+        if (RegistryKeyHandle key = Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_READ))
+            if (std::optional<DWORD> mode = ReadDword(key.Get(), L"mode")) account.storedMode = *mode == 1;
+        account.mode = AccountMode(sid);
+        accounts.push_back(std::move(account));
+    }
+    return accounts;
+}
+
+bool WriteHiveMode(const std::wstring& sid, bool on) {
+    if (!IsSid(sid) || !Open(HKEY_USERS, sid, KEY_READ)) return false;
+    RegistryKeyHandle key;
+    if (RegCreateKeyExW(HKEY_USERS, (sid + L"\\" + kAddOnPath).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    DWORD value = on ? 1 : 0;
+    return RegSetValueExW(key.Get(), L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value) == ERROR_SUCCESS;
+}
+
+AccountModeResult SetAccountMode(const std::wstring& sid, bool on) {
+    AccountModeResult result;
+    if (AccountMode(sid).holder == Holder::Policy) {
+        result.outcome = Outcome::Refused();
+        return result;
+    }
+    result.outcome = HoldAccount(sid, on);
+    if (result.outcome.kind == Outcome::Kind::Done) result.writtenNow = WriteHiveMode(sid, on);
+    return result;
+}
+
+std::vector<NamedRecord> LoadRecords() {
+    std::vector<NamedRecord> records;
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kHeldRecordsPath, KEY_READ);
+    if (!key || !Trusted(key.Get())) return records;
+    for (const std::wstring& name : ValueNames(key.Get())) {
+        if (!RecordNumber(name)) continue;
+        std::optional<std::wstring> data = ReadText(key.Get(), name.c_str());
+        std::optional<GuardRecord> record = data ? ParseRecord(*data) : std::nullopt;
+        if (record) records.push_back({name, *record});
+    }
+    std::sort(records.begin(), records.end(),
+              [](const NamedRecord& a, const NamedRecord& b) { return a.name < b.name; });
+    return records;
+}
+
+bool AddRecord(const GuardRecord& record) {
+    RegistryKeyHandle key = CreateHeld(kHeldRecordsPath);
+    if (!key) return false;
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : ValueNames(key.Get()))
+        if (RecordNumber(name)) names.push_back(name);
+    std::sort(names.begin(), names.end());
+    std::uint32_t next = names.empty() ? 1 : *RecordNumber(names.back()) + 1;
+    std::wstring data = RecordData(record);
+    if (RegSetValueExW(key.Get(), RecordName(next).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+        return false;
+    for (std::size_t i = 0; i + kMaxRecords < names.size() + 1; ++i)
+        RegDeleteValueW(key.Get(), names[i].c_str());
+    return true;
+}
+
+void MarkRecordsShown(const std::vector<std::wstring>& names) {
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kHeldRecordsPath, KEY_READ | KEY_SET_VALUE);
+    if (!key) return;  // a standard account: the records stay for an administrator
+    for (const std::wstring& name : names) {
+        std::optional<std::wstring> data = ReadText(key.Get(), name.c_str());
+        std::optional<GuardRecord> record = data ? ParseRecord(*data) : std::nullopt;
+        if (!record || record->shown) continue;
+        record->shown = true;
+        std::wstring text = RecordData(*record);
+        RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+}
+
+GuardState QueryGuardState() {
+    ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return GuardState::Unknown;
+    ServiceHandle service(OpenServiceW(manager.Get(), kGuardServiceName, SERVICE_QUERY_STATUS));
+    if (!service)
+        return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? GuardState::NotInstalled
+                                                              : GuardState::Unknown;
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service.Get(), &status)) return GuardState::Unknown;
+    switch (status.dwCurrentState) {
+        case SERVICE_STOPPED: return GuardState::Stopped;
+        case SERVICE_START_PENDING: return GuardState::Starting;
+        case SERVICE_RUNNING: return GuardState::Running;
+        case SERVICE_STOP_PENDING: return GuardState::Stopping;
+        default: return GuardState::Unknown;
+    }
+}
+
+}  // namespace zendrel

@@ -1,0 +1,167 @@
+// Held settings against the real registry of the test prefix: the held copy
+// and its access list, policy over held over the add-on's value, the accounts,
+// the guard's records.
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "held_store.h"
+#include "settings_fixture.h"
+#include "settings_store.h"
+
+namespace zendrel::test {
+namespace {
+
+class HeldTest : public SettingsFixture {
+  protected:
+    SettingsStore Store(bool hold = false) const {
+        SettingsStore store(Folder());
+        store.HoldSaves(hold);
+        return store;
+    }
+    static void SetAt(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(key);
+    }
+    static std::optional<DWORD> GetAt(HKEY root, const std::wstring& path, const wchar_t* name) {
+        DWORD value = 0, size = sizeof value;
+        if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return value;
+    }
+};
+
+TEST_F(HeldTest, WithNothingHeldASaveWritesOnlyTheAddOnsPlace) {
+    EXPECT_EQ(Store().SaveActivityLogging(true).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Store().SavePassword({L"d1", L"h"}).kind, Outcome::Kind::Done);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").bytes, Dword(1));
+    EXPECT_EQ(GetAt(HKEY_LOCAL_MACHINE, kHeldPath, L"activitylogging"), std::nullopt);
+    EXPECT_EQ(Store().HolderOf(Setting::ActivityLogging), Holder::None);
+    EXPECT_EQ(Store().HolderOf(Setting::Password), Holder::None);
+}
+
+TEST_F(HeldTest, AHoldingSaveWritesTheHeldCopyUnderItsOwnAccessList) {
+    ASSERT_TRUE(CanWriteHeld());  // every process of Wine is an elevated administrator
+    EXPECT_EQ(Store(true).SaveActivityLogging(true).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Store(true).SavePassword({L"digest", L"hint"}).kind, Outcome::Kind::Done);
+    EXPECT_EQ(GetAt(HKEY_LOCAL_MACHINE, kHeldPath, L"activitylogging"), 1u);
+    EXPECT_EQ(LoadHeld().password, (PasswordSetting{L"digest", L"hint"}));
+    // Everyone may read the held key, nothing more.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHeldPath, 0, READ_CONTROL, &key), ERROR_SUCCESS);
+    char buffer[4096];
+    DWORD size = sizeof buffer;
+    ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    wchar_t* sddl = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        buffer, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
+    std::wstring text = sddl;
+    LocalFree(sddl);
+    EXPECT_NE(text.find(L"D:P"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L";;;WD)"), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(L"KA;;;WD"), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(L"KW;;;WD"), std::wstring::npos) << text;
+}
+
+TEST_F(HeldTest, PolicyWinsOverTheHeldCopyWhichWinsOverTheAddOn) {
+    SetDword(HKEY_LOCAL_MACHINE, "activitylogging", 0);
+    ASSERT_EQ(HoldActivityLogging(true).kind, Outcome::Kind::Done);
+    EXPECT_TRUE(Store().LoadActivityLogging());
+    EXPECT_EQ(Store().HolderOf(Setting::ActivityLogging), Holder::Administrator);
+    // Changing a held value writes the held copy first.
+    EXPECT_EQ(Store().SaveActivityLogging(false).kind, Outcome::Kind::Done);
+    EXPECT_EQ(GetAt(HKEY_LOCAL_MACHINE, kHeldPath, L"activitylogging"), 0u);
+
+    SetAt(HKEY_LOCAL_MACHINE, kPolicyPath, L"activitylogging", 1);
+    EXPECT_TRUE(Store().LoadActivityLogging());
+    EXPECT_EQ(Store().HolderOf(Setting::ActivityLogging), Holder::Policy);
+    EXPECT_EQ(Store().SaveActivityLogging(false).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").bytes, Dword(0));  // untouched
+    EXPECT_EQ(Store().SaveActivityLogging(true).kind, Outcome::Kind::Done);
+}
+
+TEST_F(HeldTest, TheHeldDigestIsThePasswordAndAnUntrustedHeldKeyHoldsNothing) {
+    SetValue(HKEY_LOCAL_MACHINE, "config", REG_SZ, std::string("mine\0", 5));
+    ASSERT_EQ(HoldPassword({L"admins", L"h"}).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Store().LoadPassword().digest, L"admins");
+    // A held key that others may write (made before the program set its list).
+    ScratchKey held(HKEY_LOCAL_MACHINE, kHeldPath);
+    HoldPassword({L"admins", L"h"});
+    held.Deny(0);  // Everyone: every right
+    EXPECT_EQ(LoadHeld().password, std::nullopt);
+    EXPECT_EQ(Store().LoadPassword().digest, L"mine");
+    held.Restore();
+    EXPECT_TRUE(SecureHeldKey());
+    EXPECT_EQ(LoadHeld().password->digest, L"admins");
+}
+
+TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
+    std::wstring me = CurrentUserSid();
+    std::vector<Account> accounts = Accounts();
+    auto listed = std::find_if(accounts.begin(), accounts.end(),
+                               [&](const Account& a) { return a.sid == me; });
+    ASSERT_NE(listed, accounts.end());
+    EXPECT_EQ(ResolveAccount(listed->name), me);
+    EXPECT_EQ(ResolveAccount(L"NoSuchDomain\\nobody"), std::nullopt);
+
+    // A profile that is not signed in: held now, written at its sign-in.
+    const std::wstring other = L"S-1-5-21-7-7-7-1234";
+    DeleteKeyTree(HKEY_USERS, other);
+    AccountModeResult later = SetAccountMode(other, true);
+    EXPECT_EQ(later.outcome.kind, Outcome::Kind::Done);
+    EXPECT_FALSE(later.writtenNow);
+    EXPECT_TRUE(AccountMode(other).value);
+    EXPECT_EQ(AccountMode(other).holder, Holder::Administrator);
+    // Signed in (its hive under HKEY_USERS): written at once.
+    SetAt(HKEY_USERS, other + L"\\Volatile Environment", L"x", 0);
+    EXPECT_TRUE(SetAccountMode(other, true).writtenNow);
+    EXPECT_EQ(GetAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode"), 1u);
+    DeleteKeyTree(HKEY_USERS, other);
+
+    // The current user's held switch: the window's check box shows it and
+    // cannot change it.
+    ASSERT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Done);
+    SetDword(HKEY_CURRENT_USER, "mode", 0);
+    EXPECT_TRUE(Store().LoadMode());
+    EXPECT_EQ(Store().SaveMode(false).kind, Outcome::Kind::Refused);
+    // A user policy wins, and SetAccountMode refuses to change it.
+    SetAt(HKEY_CURRENT_USER, kPolicyPath, L"mode", 0);
+    EXPECT_FALSE(Store().LoadMode());
+    EXPECT_EQ(Store().HolderOf(Setting::Mode), Holder::Policy);
+    EXPECT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Refused);
+}
+
+TEST_F(HeldTest, RecordsComeInOrderAreMarkedShownAndTheOldestGo) {
+    GuardRecord record;
+    record.year = 2026;
+    record.month = record.day = 1;
+    for (std::size_t i = 0; i < kMaxRecords + 2; ++i) {
+        record.second = static_cast<int>(i % 60);
+        ASSERT_TRUE(AddRecord(record));
+    }
+    std::vector<NamedRecord> records = LoadRecords();
+    ASSERT_EQ(records.size(), kMaxRecords);
+    EXPECT_EQ(records.front().name, RecordName(3));
+    EXPECT_EQ(records.back().name, RecordName(kMaxRecords + 2));
+    MarkRecordsShown({records.back().name});
+    records = LoadRecords();
+    EXPECT_TRUE(records.back().record.shown);
+    EXPECT_FALSE(records.front().record.shown);
+}
+
+TEST_F(HeldTest, TheGuardIsNotInstalledInTheTestPrefix) {
+    EXPECT_EQ(QueryGuardState(), GuardState::NotInstalled);
+}
+
+}  // namespace
+}  // namespace zendrel::test
