@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "control_windows.h"
+#include "dialog_template.h"
 #include "password_rules.h"
 #include "resource.h"
 
@@ -35,22 +36,6 @@ constexpr ControlSpec kControls[] = {
 };
 // clang-format on
 
-// An in-memory dialog template: no controls (they come from the table at
-// WM_INITDIALOG), no menu, the standard class, the caption; the size is set
-// once the controls are placed.
-std::vector<WORD> DialogTemplate() {
-    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
-    auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-    header->style = kDialogStyle;
-    header->dwExtendedStyle = 0;
-    header->cdit = 0;
-    words.push_back(0);  // no menu
-    words.push_back(0);  // the standard dialog class
-    for (const wchar_t* c = kCaption; *c; ++c) words.push_back(static_cast<WORD>(*c));
-    words.push_back(0);
-    return words;
-}
-
 std::wstring EntryText(HWND edit) {
     int length = GetWindowTextLengthW(edit);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -59,34 +44,12 @@ std::wstring EntryText(HWND edit) {
     return text;
 }
 
-// The dialog's rectangle moved so that it is centred over owner (or the work
-// area when there is none) and lies inside the work area.
-RECT CentredOver(HWND owner, HWND dialog) {
-    RECT rect{};
-    GetWindowRect(dialog, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& work = monitor.rcWork;
-    RECT over = work;
-    if (owner && !IsIconic(owner)) GetWindowRect(owner, &over);
-    int left = over.left + ((over.right - over.left) - width) / 2;
-    int top = over.top + ((over.bottom - over.top) - height) / 2;
-    left =
-        std::max(static_cast<int>(work.left), std::min(left, static_cast<int>(work.right) - width));
-    top =
-        std::max(static_cast<int>(work.top), std::min(top, static_cast<int>(work.bottom) - height));
-    return {left, top, left + width, top + height};
-}
-
 }  // namespace
 
 std::int32_t pwdFrm::DisplayDialog(HWND owner) {
     dialogResult = 0;
     owner_ = owner;
-    std::vector<WORD> dialog = DialogTemplate();
+    std::vector<WORD> dialog = DialogTemplate(kDialogStyle, kCaption);
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, DialogProc,
                             reinterpret_cast<LPARAM>(this));

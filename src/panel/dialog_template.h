@@ -1,0 +1,20 @@
+// What the program's modal dialogs share: an in-memory dialog template
+// (the controls come from a control table at WM_INITDIALOG) and the place of
+// a dialog over its owner.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace zendrel {
+
+// A template with the style and caption, no controls, no menu and the
+// standard dialog class; the size is set once the controls are placed.
+std::vector<WORD> DialogTemplate(DWORD style, const wchar_t* caption);
+
+// The dialog's rectangle moved so that it is centred over owner (or the work
+// area when there is none) and lies inside the work area.
+RECT CentredOver(HWND owner, HWND dialog);
+
+}  // namespace zendrel
