@@ -30,7 +30,9 @@ class FlagScope {
 
 void MainFrm::Form_Load() {
     try {
+        // The store gives the administrator's held digest when there is one.
         storedPassword_ = store_.LoadPassword();
+        LoadHeldState();
     } catch (...) {
         // A password may be stored that could not be read: the settings stay closed.
         ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, CurrentFailure());
@@ -51,6 +53,7 @@ void MainFrm::Form_Load() {
     LoadResult loaded = store_.Load();
     loaded_ = std::move(loaded.settings);
     ShowSettings(loaded_);
+    ShowHeldState();
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
     StartWatching();
 }
@@ -131,6 +134,7 @@ void MainFrm::SaveAllSettings() {
 void MainFrm::SaveSettings() {
     permissionsShownThisSave_ = false;
     Settings current = CurrentSettings();
+    KeepHeldSettings(current);
     for (Setting setting : kSaveOrder)
         ReportOutcome(setting, setting == Setting::ApprovedSites ? SaveApprovedSites()
                                                                  : store_.Save(setting, current));

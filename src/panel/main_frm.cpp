@@ -23,7 +23,6 @@ constexpr wchar_t kCaption[] = L"Zendrel Settings";
 constexpr wchar_t kCloseTooltip[] = L"Close window and save settings";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR kAddSiteSubclassId = 1;
-constexpr UINT kWmShown = WM_APP + 2;  // posted once the window shows
 constexpr int kFontPoints = 9;
 
 HINSTANCE Instance() {
@@ -102,6 +101,8 @@ IconHandle LoadIconAt(int id, int width, int height) {
 
 MainFrm::MainFrm(std::wstring programFolder, int dpi)
     : store_(std::move(programFolder)), dpi_(dpi > 0 ? dpi : WindowDpi(nullptr)) {
+    // What an administrator saves here is kept (held) for the guard to keep.
+    store_.HoldSaves(true);
     RegisterWindowClass(WindowProc);
     // Made at its place and size, so that nothing moves before it shows.
     SIZE expected = ExpectedWindowSize(dpi_);
@@ -152,6 +153,7 @@ void MainFrm::CreateControls() {
     if (!SetWindowSubclass(txtAddSite.Hwnd(), AddSiteSubclassProc, kAddSiteSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         throw Failure(kOutOfMemory, kProgramName);
+    AddAccountsEntry();
 }
 
 void MainFrm::EnsureTooltip() {
@@ -294,6 +296,7 @@ void MainFrm::OnCommand(int id, int code) {
 }
 
 std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (std::optional<LRESULT> held = HandleHeldMessage(msg, wParam, lParam)) return held;
     switch (msg) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));

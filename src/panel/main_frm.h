@@ -14,6 +14,7 @@
 
 #include "controls.h"
 #include "handles.h"
+#include "held_store.h"
 #include "main_layout.h"
 #include "password_rules.h"
 #include "settings.h"
@@ -25,6 +26,18 @@ namespace zendrel {
 
 class MainFrm final : public WindowBase {
   public:
+    // The link to the Filtered Accounts dialog (outside the control table)
+    // and the window menu's item for it.
+    static constexpr int kIdLinkAccounts = 1101;
+    static constexpr UINT kSysCmdAccounts = 0x0110;
+    // The notice of what the guard put back, or that it does not run, shown
+    // once the window shows (when there is something to say), and the window
+    // menu's item for its details.
+    static constexpr int kIdGuardNotice = 1102;
+    static constexpr UINT kSysCmdGuardNotice = 0x0120;
+    // Posted once the window shows.
+    static constexpr UINT kWmShown = WM_APP + 2;
+
     // programFolder: the folder of the running program, where urls.txt lies,
     // without a trailing separator. dpi: the DPI to lay the window out at;
     // 0 takes the screen's. Creates the window and all its controls, hidden.
@@ -164,6 +177,32 @@ class MainFrm final : public WindowBase {
     void RefreshActivityLogging();
     void RefreshMode();
 
+    // --- held settings (main_frm_held.cpp) ---
+    // The link in "Other Settings" and the item of the window menu.
+    void AddAccountsEntry();
+    void PlaceAccountsLink();
+    // The messages of the held settings; nullopt lets the window handle one.
+    std::optional<LRESULT> HandleHeldMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Who holds what, read when the window opens and after Filtered Accounts.
+    void LoadHeldState();
+    // Held switches show their held values, disabled, with the reason as tip.
+    void ShowHeldState();
+    void AddHeldTip(HWND control, const std::wstring& text);
+    // Takes out of `current` what may not be written here, telling an
+    // account without the rights which of its changes are not kept.
+    void KeepHeldSettings(Settings& current);
+    // The guard's new records, and a guard that does not run, in the notice.
+    void ShowGuardNotice();
+    // The notice's details: the records as sentences, the guard's state.
+    void ShowGuardDetails();
+    void OpenFilteredAccounts();
+    struct HeldState {
+        std::optional<Effective<bool>> logging;   // held by policy or the administrator
+        std::optional<PasswordSetting> password;  // the administrator's held copy
+        Effective<bool> mode;                     // this account's switch in effect
+        bool anything = false;                    // something at all is held
+    };
+
     // --- password fields (main_frm_settings.cpp) ---
     void chkPwd_Click();
     void txtPwd_GotFocus();
@@ -216,6 +255,9 @@ class MainFrm final : public WindowBase {
     unsigned pendingChanges_ = 0;  // bits of SettingsWatcher::Change
     int liveRefreshes_ = 0;
     bool ended_ = false;
+    HeldState held_;
+    std::wstring guardDetails_;
+    UINT guardDetailsIcon_ = MB_ICONINFORMATION;
 };
 
 }  // namespace zendrel

@@ -1,0 +1,387 @@
+// The settings that Zendrel keeps whatever the protected accounts do, as the
+// window shows them: the Filtered Accounts dialog (a link beside
+// "Enable Zendrel for the Current User" and an item of the window menu), the
+// controls of settings kept by the administrator or set by Group Policy
+// (disabled, the reason in their tooltip), what an account that may not
+// change them is told when it saves, and, once the window shows, what the
+// guard put back and whether it runs.
+#include "main_frm.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "accounts_frm.h"
+#include "held_store.h"
+#include "held_text.h"
+#include "twips.h"
+#include "win32_failure.h"
+
+namespace zendrel {
+
+namespace {
+
+constexpr wchar_t kAccountsLinkCaption[] = L"Filtered Accounts...";
+constexpr wchar_t kAccountsMenuItem[] = L"Filtered &Accounts...";
+constexpr wchar_t kAccountsTitle[] = L"Filtered Accounts";
+// In "Other Settings", right of chkEnable, where the frame has room.
+constexpr TwipsRect kAccountsLinkTwips = {105 + 4440, 4875 + 345, 1620, 255};
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The guard's notice: below "Other Settings", between the help link and Close.
+constexpr TwipsRect kGuardNoticeTwips = {1440, 7425, 3540, 435};
+constexpr wchar_t kGuardMenuItem[] = L"What the &Guard Put Back...";
+constexpr wchar_t kGuardTitle[] = L"Zendrel Guard";
+constexpr UINT kWmHeldPlace = WM_APP + 0x41;  // posted after a change of DPI
+constexpr int kMaxNoticeRecords = 10;
+
+void Place(HWND control, const TwipsRect& twips, int dpi, HFONT font) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SetWindowPos(control, nullptr, TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
+                 TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool HighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// The tooltip of a control that a holder keeps from changing.
+std::wstring HeldTip(Holder holder, const wchar_t* policyName) {
+    if (holder == Holder::Policy)
+        return std::wstring(L"Set by Group Policy (\"") + policyName +
+               L"\"): it cannot be changed on this computer.";
+    return L"Kept by the administrator: only an administrator can change it.";
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names) {
+    std::wstring text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? L" and " : L", ";
+        text += names[i];
+    }
+    return text;
+}
+
+bool HiveLoaded(const std::wstring& sid) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_USERS, sid.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+AccountRow RowOf(const Account& account) {
+    AccountRow row;
+    row.name = account.name;
+    row.sid = account.sid;
+    row.filterOn = account.storedMode;
+    if (account.mode.holder != Holder::None) row.held = account.mode.value;
+    row.byPolicy = account.mode.holder == Holder::Policy;
+    row.hiveLoaded = account.hiveLoaded;
+    row.ticked = account.mode.value;
+    return row;
+}
+
+std::optional<AccountRow> ResolveRow(const std::wstring& name, std::wstring& message) {
+    std::optional<std::wstring> sid = ResolveAccount(name);
+    if (!sid) {
+        message = L"Windows knows no account \"" + name +
+                  L"\".\r\nType it as DOMAIN\\name (or the name of an account of this computer).";
+        return std::nullopt;
+    }
+    Account account;
+    account.sid = *sid;
+    account.name = AccountName(*sid);
+    account.hiveLoaded = HiveLoaded(*sid);
+    account.mode = AccountMode(*sid);
+    return RowOf(account);
+}
+
+}  // namespace
+
+void MainFrm::AddAccountsEntry() {
+    auto make = [this](const wchar_t* caption, int id, DWORD visible) {
+        if (!CreateWindowExW(0, L"STATIC", caption,
+                             WS_CHILD | visible | SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 0, 0, 0,
+                             Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), nullptr))
+            throw FailureFromLastError(kProgramName);
+    };
+    make(kAccountsLinkCaption, kIdLinkAccounts, WS_VISIBLE);
+    make(L"", kIdGuardNotice, 0);  // shown when there is something to say
+    PlaceAccountsLink();
+    // The keyboard's way in: Alt+Space, then A.
+    if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kSysCmdAccounts, kAccountsMenuItem);
+    }
+}
+
+void MainFrm::PlaceAccountsLink() {
+    Place(Control(kIdLinkAccounts), kAccountsLinkTwips, dpi_, font_.Get());
+    Place(Control(kIdGuardNotice), kGuardNoticeTwips, dpi_, font_.Get());
+}
+
+std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == kSysCmdAccounts) {
+                OpenFilteredAccounts();
+                return 0;
+            }
+            if ((wParam & 0xFFF0) == kSysCmdGuardNotice) {
+                ShowGuardDetails();
+                return 0;
+            }
+            return std::nullopt;
+        case WM_COMMAND:
+            if (HIWORD(wParam) != STN_CLICKED) return std::nullopt;
+            if (LOWORD(wParam) == kIdLinkAccounts) {
+                OpenFilteredAccounts();
+                return 0;
+            }
+            if (LOWORD(wParam) == kIdGuardNotice) {
+                ShowGuardDetails();
+                return 0;
+            }
+            return std::nullopt;
+        case WM_CTLCOLORSTATIC: {
+            auto control = reinterpret_cast<HWND>(lParam);
+            if (control != Control(kIdLinkAccounts) && control != Control(kIdGuardNotice))
+                return std::nullopt;
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, HighContrast() ? GetSysColor(COLOR_HOTLIGHT) : LinkLook{}.color);
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        case WM_SETCURSOR: {
+            auto under = reinterpret_cast<HWND>(wParam);
+            if ((under != Control(kIdLinkAccounts) && under != Control(kIdGuardNotice)) ||
+                !linkCursor_)
+                return std::nullopt;
+            SetCursor(linkCursor_);
+            return TRUE;
+        }
+        case WM_DPICHANGED:
+            // The main table's controls move first; this link and the tips after.
+            PostMessageW(Hwnd(), kWmHeldPlace, 0, 0);
+            return std::nullopt;
+        case kWmHeldPlace:
+            PlaceAccountsLink();
+            ShowHeldState();
+            return 0;
+        case kWmShown:
+            // Once the window shows: the tips of held controls and the notice.
+            EnsureTooltip();
+            ShowHeldState();
+            ShowGuardNotice();
+            return std::nullopt;  // the window's own work for the message goes on
+    }
+    return std::nullopt;
+}
+
+void MainFrm::LoadHeldState() {
+    held_ = HeldState{};
+    HeldValues policy = LoadMachinePolicy();
+    HeldValues kept = LoadHeld();
+    if (policy.activityLogging)
+        held_.logging = {*policy.activityLogging, Holder::Policy};
+    else if (kept.activityLogging)
+        held_.logging = {*kept.activityLogging, Holder::Administrator};
+    if (kept.password) held_.password = *kept.password;
+    held_.mode = AccountMode({});
+    held_.anything = policy.activityLogging || kept.activityLogging || kept.password ||
+                     !policy.accounts.empty() || !kept.accounts.empty() ||
+                     held_.mode.holder != Holder::None;
+}
+
+void MainFrm::ShowHeldState() {
+    // A held switch shows its held value, without the Click that would store
+    // it, and cannot be changed.
+    auto hold = [this](CheckBox& box, const std::optional<Effective<bool>>& value,
+                       const wchar_t* policyName) {
+        if (!value || value->holder == Holder::None) return;
+        if (box.Value() != (value->value ? 1 : 0))
+            SendMessageW(box.Hwnd(), BM_SETCHECK, value->value ? BST_CHECKED : BST_UNCHECKED, 0);
+        EnableWindow(box.Hwnd(), FALSE);
+        AddHeldTip(box.Hwnd(), HeldTip(value->holder, policyName));
+    };
+    // Activity logging kept by the administrator stays for an administrator
+    // to change (another account is told at Yes); a policy's is fixed.
+    if (held_.logging && held_.logging->holder == Holder::Policy)
+        hold(chkLogging, held_.logging, L"Keep the activity log");
+    std::optional<Effective<bool>> mode;
+    if (held_.mode.holder != Holder::None) mode = held_.mode;
+    hold(chkEnable, mode, L"Filter web sites for this user");
+    if (mode && mode->holder == Holder::Administrator)
+        AddHeldTip(chkEnable.Hwnd(),
+                   L"Kept by the administrator for this account: change it in Filtered "
+                   L"Accounts (an administrator only).");
+}
+
+void MainFrm::AddHeldTip(HWND control, const std::wstring& text) {
+    if (!tooltip_) return;  // made once the window shows; ShowHeldState runs again then
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    // A disabled control gets no mouse messages: the tip belongs to the
+    // window, over the control's rectangle.
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = Hwnd();
+    tool.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
+    tool.rect = rect;
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());  // the tooltip keeps a copy
+    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainFrm::KeepHeldSettings(Settings& current) {
+    // What Group Policy or the administrator keeps is not written here: the
+    // switch of this account (changed in Filtered Accounts only) and a
+    // setting of policy.
+    if (held_.mode.holder != Holder::None) current.mode.reset();
+    if (held_.logging && held_.logging->holder == Holder::Policy)
+        current.activityLogging.reset();
+    if (CanWriteHeld()) return;
+    // An account that cannot write the held copy keeps the held values; it
+    // is told so before anything is written.
+    std::vector<std::wstring> kept;
+    if (held_.logging && current.activityLogging) {
+        if (*current.activityLogging != held_.logging->value) kept.push_back(L"Activity logging");
+        current.activityLogging.reset();
+    }
+    if (held_.password && current.password) {
+        if (*current.password != *held_.password) kept.push_back(L"the password and its hint");
+        current.password.reset();
+    }
+    if (kept.empty()) return;
+    std::wstring what = Joined(kept);
+    MessageBoxW(Hwnd(),
+                (what + L" " + (kept.size() == 1 ? L"is" : L"are") +
+                 L" kept by the administrator of this computer, and only an administrator "
+                 L"can change " + (kept.size() == 1 ? L"it" : L"them") +
+                 L" (run Zendrel Settings as an administrator).\r\n\r\n" + what + L" keep" +
+                 (kept.size() == 1 ? L"s its value" : L" their values") +
+                 L"; your other changes are saved now.")
+                    .c_str(),
+                L"Settings Kept by the Administrator", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void MainFrm::ShowGuardNotice() {
+    std::vector<NamedRecord> records = LoadRecords();
+    records.erase(std::remove_if(records.begin(), records.end(),
+                                 [](const NamedRecord& r) { return r.record.shown; }),
+                  records.end());
+    // The guard matters only while something is kept.
+    GuardState guard = held_.anything ? QueryGuardState() : GuardState::Running;
+    bool guardDown = guard != GuardState::Running && guard != GuardState::Starting;
+    if (records.empty() && !guardDown) return;
+
+    std::wstring notice, details;
+    if (!records.empty()) {
+        std::wstring count = std::to_wstring(records.size());
+        notice = L"Zendrel put back " + count +
+                 (records.size() == 1 ? L" setting" : L" settings") +
+                 L" changed outside the settings";
+        details = L"Zendrel put back settings that were changed outside the settings:\r\n\r\n";
+        std::size_t first =
+            records.size() > kMaxNoticeRecords ? records.size() - kMaxNoticeRecords : 0;
+        for (std::size_t i = first; i < records.size(); ++i)
+            details += RecordSentence(records[i].record) + L"\r\n";
+        if (first > 0)
+            details += L"(and " + std::to_wstring(first) +
+                       L" earlier; \"zendrelctl status\" lists them)\r\n";
+    }
+    if (guardDown) {
+        const wchar_t* state =
+            guard == GuardState::NotInstalled ? L"is not installed" : L"is not running";
+        notice += notice.empty() ? std::wstring(L"The Zendrel guard ") + state +
+                                       L": kept settings are not put back"
+                                 : std::wstring(L"; the guard ") + state;
+        if (!details.empty()) details += L"\r\n";
+        details += std::wstring(L"The Zendrel guard (the ZendrelGuard service) ") + state +
+                   L": settings kept by the administrator are not put back when someone "
+                   L"changes them. An administrator can start it in Services, or install "
+                   L"Zendrel again.";
+    }
+    guardDetails_ = details;
+    guardDetailsIcon_ = guardDown ? MB_ICONEXCLAMATION : MB_ICONINFORMATION;
+    HWND label = Control(kIdGuardNotice);
+    SetWindowTextW(label, (notice + L". Details...").c_str());
+    ShowWindow(label, SW_SHOWNA);
+    if (HMENU menu = GetSystemMenu(Hwnd(), FALSE))
+        if (GetMenuState(menu, kSysCmdGuardNotice, MF_BYCOMMAND) == static_cast<UINT>(-1))
+            AppendMenuW(menu, MF_STRING, kSysCmdGuardNotice, kGuardMenuItem);
+    // Each record is shown once: this window has shown it.
+    std::vector<std::wstring> names;
+    for (const NamedRecord& r : records) names.push_back(r.name);
+    if (!names.empty()) MarkRecordsShown(names);
+}
+
+void MainFrm::ShowGuardDetails() {
+    if (guardDetails_.empty()) return;
+    MessageBoxW(Hwnd(), guardDetails_.c_str(), kGuardTitle, MB_OK | guardDetailsIcon_);
+}
+
+void MainFrm::OpenFilteredAccounts() {
+    if (closing_) return;
+    std::vector<AccountRow> rows;
+    for (const Account& account : Accounts()) rows.push_back(RowOf(account));
+    std::vector<AccountRow> before = rows;
+    accountsFrm dialog(std::move(rows), ResolveRow, dpi_);
+    if (dialog.DisplayDialog(Hwnd()) != 1) return;
+
+    // What changed: a tick that moved, an account added, or a ticked account
+    // that was not kept yet.
+    std::vector<const AccountRow*> changes;
+    for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
+        const AccountRow& row = dialog.Rows()[i];
+        if (row.byPolicy) continue;
+        bool added = i >= before.size();
+        if (added || row.ticked != before[i].ticked || (row.ticked && !row.held))
+            changes.push_back(&row);
+    }
+    if (changes.empty()) return;
+    if (!CanWriteHeld()) {
+        MessageBoxW(Hwnd(),
+                    L"Only an administrator can choose the filtered accounts: run Zendrel "
+                    L"Settings as an administrator.\r\nNothing was changed.",
+                    kAccountsTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    std::vector<std::wstring> now[2], later[2], failed;
+    for (const AccountRow* row : changes) {
+        AccountModeResult result = SetAccountMode(row->sid, row->ticked);
+        if (result.outcome.kind != Outcome::Kind::Done)
+            failed.push_back(row->name);
+        else
+            (result.writtenNow ? now : later)[row->ticked ? 1 : 0].push_back(row->name);
+    }
+    std::wstring text;
+    for (int on : {1, 0}) {
+        const wchar_t* state = on ? L"on" : L"off";
+        if (!now[on].empty())
+            text += std::wstring(L"The filter is now ") + state + L" for " + Joined(now[on]) +
+                    L".\r\n";
+        if (!later[on].empty())
+            text += std::wstring(L"The filter will be ") + state + L" for " + Joined(later[on]) +
+                    L" from the next sign-in.\r\n";
+    }
+    if (!failed.empty())
+        text += L"The filter could not be kept for " + Joined(failed) +
+                L": the settings could not be written.\r\n";
+    MessageBoxW(Hwnd(), text.c_str(), kAccountsTitle,
+                MB_OK | (failed.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    // This account's own switch may be among them.
+    LoadHeldState();
+    ShowHeldState();
+}
+
+}  // namespace zendrel
