@@ -41,6 +41,7 @@ constexpr char kFooter[] =
     "  3  the settings password is needed and was not given, or is wrong (nothing is changed)\n"
     "  4  refused: no rights to the settings or the file (run as an administrator), or a file\n"
     "     held by another program\n"
+    "  5  the setting is set by Group Policy on this computer (nothing is changed)\n"
     "\n"
     "Run 'zendrelctl COMMAND --help' for the help of one command.";
 
@@ -71,7 +72,7 @@ bool IsOn(const std::string& state) {
 
 // The commands and their options; the values land in `values`.
 struct Values {
-    std::vector<std::string> sites;
+    std::vector<std::string> sites, users;
     std::string site, file, state;
     bool json = false, replace = false, utf8 = false;
 };
@@ -126,12 +127,24 @@ void AddCommands(CLI::App& app, Choice& choice, Values& v) {
         ->add_option("STATE", v.state, "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
-    Command(app, choice, "mode", "Switch the filter on or off for the current user",
-            [&v](const Commands& c) { return c.Mode(IsOn(v.state)); })
-        ->add_option("STATE", v.state, "on or off")
+    CLI::App* mode = Command(
+        app, choice, "mode",
+        "Switch the filter on or off for the current user, or keep it so for other accounts",
+        [&v](const Commands& c) {
+            return v.users.empty() ? c.Mode(IsOn(v.state)) : c.Mode(IsOn(v.state), Wide(v.users));
+        });
+    mode->add_option("STATE", v.state, "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
-    json(Command(app, choice, "status", "Print every setting",
+    mode->add_option("--user", v.users,
+                     "An account (name, DOMAIN\\name or SID) for which the filter is kept on or "
+                     "off, whatever it does; may be given several times. Needs an administrator "
+                     "(elevated)");
+    json(Command(app, choice, "accounts",
+                 "Print the accounts of the computer: the filter of each, and who keeps it",
+                 [&v](const Commands& c) { return c.Accounts(v.json); }));
+    json(Command(app, choice, "status",
+                 "Print every setting, whether the guard runs and what it put back",
                  [&v](const Commands& c) { return c.Status(v.json); }));
 }
 

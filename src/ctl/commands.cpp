@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "console.h"
+#include "held_store.h"
+#include "held_text.h"
 #include "password_rules.h"
 #include "site_rules.h"
 #include "site_text.h"
@@ -89,6 +91,52 @@ std::string OnOff(bool on) {
     return on ? "on" : "off";
 }
 
+const char* HolderName(Holder holder) {
+    switch (holder) {
+        case Holder::Administrator:
+            return "administrator";
+        case Holder::Policy:
+            return "policy";
+        case Holder::None:
+            break;
+    }
+    return "none";
+}
+
+// A setting that Group Policy holds is refused before anything else is done.
+void RefuseIfPolicy(bool byPolicy, const std::wstring& setting, const wchar_t* policyName) {
+    if (byPolicy)
+        throw CommandError{kExitPolicy, setting + L" is set by Group Policy (\"" + policyName +
+                                            L"\"); nothing was changed"};
+}
+
+// What a status line adds for a held setting: " (kept by the administrator)".
+std::wstring HeldNote(Holder holder) {
+    std::wstring text = HolderText(holder);
+    return text.empty() ? text : L" (" + text + L")";
+}
+
+std::wstring GuardStateText(GuardState state) {
+    switch (state) {
+        case GuardState::NotInstalled:
+            return L"not installed";
+        case GuardState::Stopped:
+            return L"installed, not running";
+        case GuardState::Starting:
+            return L"starting";
+        case GuardState::Running:
+            return L"running";
+        case GuardState::Stopping:
+            return L"stopping";
+        case GuardState::Unknown:
+            break;
+    }
+    return L"unknown";
+}
+
+// The records that status shows as text: the newest ones.
+constexpr std::size_t kStatusRecords = 20;
+
 }  // namespace
 
 CommandError ErrorOf(const Failure& failure, const std::wstring& doing) {
@@ -102,7 +150,10 @@ CommandError ErrorOf(const Failure& failure, const std::wstring& doing) {
 }
 
 Commands::Commands(std::wstring programFolder, PasswordSource passwordSource)
-    : store_(std::move(programFolder)), passwordSource_(passwordSource) {}
+    : store_(std::move(programFolder)), passwordSource_(passwordSource) {
+    // What an administrator sets here is kept (held) for the guard to keep.
+    store_.HoldSaves(true);
+}
 
 void Commands::Authorize() const {
     std::wstring digest =
@@ -243,6 +294,8 @@ ExitCode Commands::Deny(const std::wstring& site) const {
 }
 
 ExitCode Commands::Logging(bool on) const {
+    RefuseIfPolicy(LoadMachinePolicy().activityLogging.has_value(), L"activity logging",
+                   L"Keep the activity log");
     Authorize();
     Check(store_.SaveActivityLogging(on), L"save activity logging");
     WriteLine(Stream::Out, L"Activity logging is " + FromUtf8(OnOff(on)));
@@ -250,12 +303,90 @@ ExitCode Commands::Logging(bool on) const {
 }
 
 ExitCode Commands::Mode(bool on) const {
+    Effective<bool> held = AccountMode({});
+    RefuseIfPolicy(held.holder == Holder::Policy, L"the filter for this user",
+                   L"Filter web sites for this user");
+    if (held.holder == Holder::Administrator && held.value != on)
+        throw CommandError{kExitRefused,
+                           L"the filter for this user is kept " + FromUtf8(OnOff(held.value)) +
+                               L" by the administrator: an administrator changes it with "
+                               L"--user; nothing was changed"};
     Authorize();
     // As when the window opens: loading the switch first creates the user's
     // key (filter off) for a user who never had it; the save needs the key.
     Loaded([&] { return store_.LoadMode(); }, L"read the filter switch");
     Check(store_.SaveMode(on), L"save the filter switch");
     WriteLine(Stream::Out, L"The filter is " + FromUtf8(OnOff(on)) + L" for this user");
+    return kExitSuccess;
+}
+
+ExitCode Commands::Mode(bool on, const std::vector<std::wstring>& users) const {
+    struct Target {
+        std::wstring name, sid;
+    };
+    std::vector<Target> targets;
+    for (const std::wstring& user : users) {
+        std::optional<std::wstring> sid = ResolveAccount(user);
+        if (!sid)
+            throw CommandError{kExitUsage, L"no account " + Quoted(user) +
+                                               L" is known to this computer; nothing was changed"};
+        Target target{AccountName(*sid), *sid};
+        RefuseIfPolicy(AccountMode(target.sid).holder == Holder::Policy,
+                       L"the filter for " + target.name, L"Filter web sites for these accounts");
+        targets.push_back(std::move(target));
+    }
+    Authorize();
+    if (!CanWriteHeld())
+        throw CommandError{kExitRefused,
+                           L"only an administrator can switch the filter for an account: run "
+                           L"it as an administrator (elevated); nothing was changed"};
+    for (const Target& target : targets) {
+        AccountModeResult result = SetAccountMode(target.sid, on);
+        Check(result.outcome, L"keep the filter for " + target.name);
+        WriteLine(Stream::Out, L"The filter is " + FromUtf8(OnOff(on)) + L" for " + target.name +
+                                   (result.writtenNow ? L" now" : L" from its next sign-in"));
+    }
+    return kExitSuccess;
+}
+
+ExitCode Commands::Accounts(bool json) const {
+    std::vector<Account> accounts =
+        Loaded([] { return zendrel::Accounts(); }, L"list the accounts");
+    if (json) {
+        nlohmann::json array = nlohmann::json::array();
+        for (const Account& a : accounts)
+            array.push_back({
+                {"name", ToUtf8(a.name)},
+                {"sid", ToUtf8(a.sid)},
+                {"signedIn", a.hiveLoaded},
+                {"storedMode", a.storedMode ? nlohmann::json(*a.storedMode) : nlohmann::json()},
+                {"filter", a.mode.value},
+                {"heldBy", HolderName(a.mode.holder)},
+            });
+        WriteLine(Stream::Out, FromUtf8(array.dump(2)));
+        return kExitSuccess;
+    }
+    // Columns: the account, its filter, who keeps it, signed in or not, its SID.
+    std::vector<std::vector<std::wstring>> rows = {
+        {L"ACCOUNT", L"FILTER", L"KEPT", L"SIGNED IN", L"SID"}};
+    for (const Account& a : accounts) {
+        std::wstring kept = HolderText(a.mode.holder);
+        rows.push_back({a.name, FromUtf8(OnOff(a.mode.value)), kept.empty() ? L"-" : kept,
+                        a.hiveLoaded ? L"yes" : L"no", a.sid});
+    }
+    std::vector<std::size_t> widths(rows[0].size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    std::wstring text;
+    for (const auto& row : rows) {
+        std::wstring line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) line += std::wstring(widths[c] - row[c].size() + 2, L' ');
+        }
+        text += line + L"\r\n";
+    }
+    Write(Stream::Out, text);
     return kExitSuccess;
 }
 
@@ -280,6 +411,15 @@ ExitCode Commands::Status(bool json) const {
     auto mode = read([&] { return store_.LoadMode(); }, L"read the filter switch");
     auto password = read([&] { return store_.LoadPassword(); }, L"read the password");
     auto log = read([&] { return store_.ActivityLogLocation(); }, L"read the activity log's place");
+    // Who holds the switches, the guard and its records.
+    Holder loggingHolder = Holder::None;
+    if (LoadMachinePolicy().activityLogging)
+        loggingHolder = Holder::Policy;
+    else if (LoadHeld().activityLogging)
+        loggingHolder = Holder::Administrator;
+    Holder modeHolder = AccountMode({}).holder;
+    GuardState guard = QueryGuardState();
+    std::vector<NamedRecord> records = LoadRecords();
 
     if (json) {
         auto lines = [](const std::optional<Sites>& sites) {
@@ -300,7 +440,14 @@ ExitCode Commands::Status(bool json) const {
             {"passwordSet",
              password ? nlohmann::json(!password->digest.empty()) : nlohmann::json()},
             {"activityLog", log ? nlohmann::json(ToUtf8(*log)) : nlohmann::json()},
+            {"loggingHeldBy", HolderName(loggingHolder)},
+            {"modeHeldBy", HolderName(modeHolder)},
+            {"guard", ToUtf8(GuardStateText(guard))},
+            {"guardRunning", guard == GuardState::Running},
         };
+        nlohmann::json put = nlohmann::json::array();
+        for (const NamedRecord& r : records) put.push_back(ToUtf8(RecordSentence(r.record)));
+        status["putBack"] = put;
         WriteLine(Stream::Out, FromUtf8(status.dump(2)));
         return code;
     }
@@ -313,11 +460,16 @@ ExitCode Commands::Status(bool json) const {
     std::wstring text = L"folder: " + store_.ProgramFolder() + L"\r\n";
     text += L"approved sites: " + count(approved) + L"\r\n";
     text += L"requests: " + count(requests) + L"\r\n";
-    text += L"activity logging: " + onOff(logging) + L"\r\n";
-    text += L"filter for this user: " + onOff(mode) + L"\r\n";
+    text += L"activity logging: " + onOff(logging) + HeldNote(loggingHolder) + L"\r\n";
+    text += L"filter for this user: " + onOff(mode) + HeldNote(modeHolder) + L"\r\n";
     text += L"password: " +
             (password ? std::wstring(password->digest.empty() ? L"none" : L"set") : L"?") + L"\r\n";
     text += L"activity log: " + (log ? (log->empty() ? L"none" : *log) : L"?") + L"\r\n";
+    text += L"guard: " + GuardStateText(guard) + L"\r\n";
+    std::size_t first = records.size() > kStatusRecords ? records.size() - kStatusRecords : 0;
+    if (first > 0) text += L"put back: " + std::to_wstring(first) + L" earlier records\r\n";
+    for (std::size_t i = first; i < records.size(); ++i)
+        text += L"put back: " + RecordSentence(records[i].record) + L"\r\n";
     Write(Stream::Out, text);
     return code;
 }

@@ -31,6 +31,10 @@ class Commands {
     ExitCode Deny(const std::wstring& site) const;
     ExitCode Logging(bool on) const;
     ExitCode Mode(bool on) const;
+    // The switch of each named account ("name", "DOMAIN\name" or a SID),
+    // held for it: all are checked before any is changed.
+    ExitCode Mode(bool on, const std::vector<std::wstring>& users) const;
+    ExitCode Accounts(bool json) const;
     ExitCode Status(bool json) const;
 
   private:

@@ -11,6 +11,7 @@ enum ExitCode : int {
     kExitUsage = 2,     // wrong usage, or a site that urls.txt cannot hold
     kExitPassword = 3,  // the settings password is missing or wrong
     kExitRefused = 4,   // no rights, or a file held by another program
+    kExitPolicy = 5,    // the setting is held by Group Policy
 };
 
 // Ends a command with an exit code and a message for standard error.

@@ -3,6 +3,8 @@
 // input, output and error on pipes (so its text arrives as UTF-8).
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -453,6 +455,94 @@ INSTANTIATE_TEST_SUITE_P(
                       ObstacleCase{"ExportToMissingFolder", Obstacle::None,
                                    L"export {folder}\\none\\out.txt", 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The settings Zendrel keeps, by the tool: an account's switch held, Group
+// Policy refused with its own exit code, whether the guard runs.
+std::string ThisUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256] = {};
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+void SetPolicy(HKEY root, const wchar_t* name, DWORD value) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(root, L"Software\\Policies\\Orvantix\\Zendrel", 0, nullptr, 0, KEY_SET_VALUE,
+                    nullptr, &key, nullptr);
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+TEST_F(CtlTest, ModeForAUserKeepsItThereAndAccountsShowsItKept) {
+    wchar_t user[256] = {};
+    DWORD size = 256;
+    GetUserNameW(user, &size);
+    CtlRun run = Ctl(L"mode on --user \"" + std::wstring(user) + L"\"");
+    EXPECT_EQ(run.code, 0u) << run.err;
+    EXPECT_NE(run.out.find(" now\r\n"), std::string::npos) << run.out;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "mode").bytes, "\1\0\0\0"s);
+    CtlRun list = Ctl(L"accounts --json");
+    std::string entry = "\"heldBy\": \"administrator\",\n    \"name\"";
+    EXPECT_NE(list.out.find(entry), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("\"sid\": \"" + ThisUserSid() + "\""), std::string::npos);
+    // This user's own switch, kept on, is no longer the user's to change.
+    CtlRun own = Ctl(L"mode off");
+    EXPECT_EQ(own.code, 4u);
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "mode").bytes, "\1\0\0\0"s);
+}
+
+struct HeldRefusalCase {
+    const char* name;
+    HKEY policyRoot;  // null: no policy
+    const wchar_t* policyValue;
+    std::wstring arguments;
+    DWORD code;
+    std::string err;  // contained in standard error
+};
+
+void PrintTo(const HeldRefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CtlHeldRefusalTest : public CtlTest,
+                           public ::testing::WithParamInterface<HeldRefusalCase> {};
+
+TEST_P(CtlHeldRefusalTest, RefusesWithItsCodeAndChangesNothing) {
+    if (GetParam().policyRoot) SetPolicy(GetParam().policyRoot, GetParam().policyValue, 1);
+    CtlRun run = Ctl(GetParam().arguments);
+    EXPECT_EQ(run.code, GetParam().code) << run.err;
+    EXPECT_NE(run.err.find(GetParam().err), std::string::npos) << run.err;
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").exists);
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, "mode").exists);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Held, CtlHeldRefusalTest,
+    ::testing::Values(
+        HeldRefusalCase{"LoggingByPolicy", HKEY_LOCAL_MACHINE, L"activitylogging", L"logging off",
+                        5, "activity logging is set by Group Policy"},
+        HeldRefusalCase{"ModeByPolicy", HKEY_CURRENT_USER, L"mode", L"mode off", 5,
+                        "the filter for this user is set by Group Policy"},
+        HeldRefusalCase{"UnknownUser", nullptr, nullptr,
+                        L"mode on --user NOSUCHDOMAIN\\nobody", 2,
+                        "no account \"NOSUCHDOMAIN\\nobody\" is known"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CtlTest, StatusNamesWhoHoldsASwitchAndWhetherTheGuardRuns) {
+    SetPolicy(HKEY_LOCAL_MACHINE, L"activitylogging", 1);
+    CtlRun run = Ctl(L"status");
+    EXPECT_EQ(run.code, 0u) << run.err;
+    EXPECT_NE(run.out.find("activity logging: on (set by Group Policy)\r\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("guard: not installed\r\n"), std::string::npos) << run.out;
+}
 
 }  // namespace
 }  // namespace zendrel::test
