@@ -114,6 +114,9 @@ void MainFrm::AddAccountsEntry() {
     };
     make(kAccountsLinkCaption, kIdLinkAccounts, WS_VISIBLE);
     make(L"", kIdGuardNotice, 0);  // shown when there is something to say
+    // Above the frames (which lie beneath everything); outside the tab order.
+    for (int id : {kIdGuardNotice, kIdLinkAccounts})
+        SetWindowPos(Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlaceAccountsLink();
     // The keyboard's way in: Alt+Space, then A.
     if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
