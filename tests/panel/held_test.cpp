@@ -155,7 +155,7 @@ TEST_F(HeldTest, TickingTheSignedInAccountKeepsItsFilterOnAtOnceAndHoldsTheCheck
     const std::wstring sid = ThisUserSid(), name = AccountName(sid);
     auto window = OpenWindow();
     ASSERT_EQ(ChkEnable(*window).Value(), 0);
-    MessageBoxAnswerer boxes;
+    MessageBoxAnswerer boxes({IDOK, IDOK});
     std::wstring filterBefore, applies;
     AccountsDriver driver({
         [&](HWND dialog) {  // a name Windows does not know is refused
