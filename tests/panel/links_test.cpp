@@ -389,7 +389,7 @@ TEST_F(LinksTest, TheHighlightFollowsTheMouse) {
     EXPECT_EQ(Look(kIdLinkViewLog), lit);
 
     // The bare frame around it puts out both links.
-    MoveTo(At(5000, 5300));
+    MoveTo(At(5000, 5700));
     EXPECT_EQ(Look(kIdLinkViewLog), plain);
     EXPECT_EQ(Look(kIdLblLink), plain);
 
