@@ -292,7 +292,7 @@ void MainFrm::ShowGuardNotice() {
         std::wstring count = std::to_wstring(records.size());
         notice = L"Zendrel put back " + count +
                  (records.size() == 1 ? L" setting" : L" settings") +
-                 L" changed outside the settings";
+                 (guardDown ? L"" : L" changed outside the settings");
         details = L"Zendrel put back settings that were changed outside the settings:\r\n\r\n";
         std::size_t first =
             records.size() > kMaxNoticeRecords ? records.size() - kMaxNoticeRecords : 0;
@@ -305,7 +305,8 @@ void MainFrm::ShowGuardNotice() {
     if (guardDown) {
         const wchar_t* state =
             guard == GuardState::NotInstalled ? L"is not installed" : L"is not running";
-        notice += notice.empty() ? std::wstring(L"The Zendrel guard ") + state +
+        // Two lines at most in the room between the help link and Close.
+        notice += notice.empty() ? std::wstring(L"The guard ") + state +
                                        L": kept settings are not put back"
                                  : std::wstring(L"; the guard ") + state;
         if (!details.empty()) details += L"\r\n";

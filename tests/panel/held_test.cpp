@@ -36,13 +36,6 @@ std::wstring ThisUserSid() {
     return sid;
 }
 
-std::wstring ThisUserName() {
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    GetUserNameW(name, &size);
-    return name;
-}
-
 void SetPolicyDword(HKEY root, const wchar_t* name, DWORD value) {
     HKEY key = nullptr;
     RegCreateKeyExW(root, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
@@ -234,8 +227,8 @@ TEST_F(HeldTest, TheGuardsRecordsShowOnceInTheNoticeWithTheGuardsState) {
         HWND notice = window->Control(MainFrm::kIdGuardNotice);
         EXPECT_TRUE(IsWindowVisible(notice));
         EXPECT_EQ(TextOf(notice),
-                  L"Zendrel put back 1 setting changed outside the settings; the guard is not "
-                  L"installed. Details...");
+                  L"Zendrel put back 1 setting; the guard is not installed. Details...");
+        EXPECT_TRUE(TextFits(notice));
         EXPECT_TRUE(boxes.Seen().empty());  // nothing in the way of the window
         SendMessageW(window->Hwnd(), WM_SYSCOMMAND, MainFrm::kSysCmdGuardNotice, 0);
         ASSERT_EQ(boxes.Seen().size(), 1u);
@@ -244,8 +237,10 @@ TEST_F(HeldTest, TheGuardsRecordsShowOnceInTheNoticeWithTheGuardsState) {
         EXPECT_NE(boxes.Seen()[0].text.find(L"is not installed"), std::wstring::npos);
     }
     auto again = OpenWindow();
-    EXPECT_EQ(TextOf(again->Control(MainFrm::kIdGuardNotice)),
-              L"The Zendrel guard is not installed: kept settings are not put back. Details...");
+    HWND notice = again->Control(MainFrm::kIdGuardNotice);
+    EXPECT_EQ(TextOf(notice),
+              L"The guard is not installed: kept settings are not put back. Details...");
+    EXPECT_TRUE(TextFits(notice));
 }
 
 }  // namespace

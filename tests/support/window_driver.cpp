@@ -49,6 +49,20 @@ std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
+bool TextFits(HWND label) {
+    RECT room{};
+    GetClientRect(label, &room);
+    std::wstring text = TextOf(label);
+    HDC dc = GetDC(label);
+    auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    RECT needed = room;
+    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    return needed.bottom <= room.bottom && needed.right <= room.right;
+}
+
 void PumpMessages(const std::function<bool(MSG&)>& preTranslate) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -33,6 +33,10 @@ std::vector<std::wstring> ListRows(HWND list);
 // The text of a window or control (works across processes).
 std::wstring TextOf(HWND hwnd);
 
+// Whether a static control's text, wrapped at words in the control's font,
+// fits in its client area (else its end is cut off).
+bool TextFits(HWND label);
+
 // Handles every pending message of this thread; `preTranslate` sees each
 // first (the window's dialog manager) and returns true for the ones it handled.
 void PumpMessages(const std::function<bool(MSG&)>& preTranslate);
