@@ -458,20 +458,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The settings Zendrel keeps, by the tool: an account's switch held, Group
 // Policy refused with its own exit code, whether the guard runs.
-std::string ThisUserSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256] = {};
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    CloseHandle(token);
-    char* text = nullptr;
-    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
-    std::string sid = text ? text : "";
-    LocalFree(text);
-    return sid;
-}
-
 void SetPolicy(HKEY root, const wchar_t* name, DWORD value) {
     HKEY key = nullptr;
     RegCreateKeyExW(root, L"Software\\Policies\\Orvantix\\Zendrel", 0, nullptr, 0, KEY_SET_VALUE,
@@ -491,7 +477,9 @@ TEST_F(CtlTest, ModeForAUserKeepsItThereAndAccountsShowsItKept) {
     CtlRun list = Ctl(L"accounts --json");
     std::string entry = "\"heldBy\": \"administrator\",\n    \"name\"";
     EXPECT_NE(list.out.find(entry), std::string::npos) << list.out;
-    EXPECT_NE(list.out.find("\"sid\": \"" + ThisUserSid() + "\""), std::string::npos);
+    const std::wstring sid = ThisUserSid();  // ASCII
+    EXPECT_NE(list.out.find("\"sid\": \"" + std::string(sid.begin(), sid.end()) + "\""),
+              std::string::npos);
     // This user's own switch, kept on, is no longer the user's to change.
     CtlRun own = Ctl(L"mode off");
     EXPECT_EQ(own.code, 4u);

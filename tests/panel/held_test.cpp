@@ -22,20 +22,6 @@
 namespace zendrel::test {
 namespace {
 
-std::wstring ThisUserSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256] = {};
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    CloseHandle(token);
-    wchar_t* text = nullptr;
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
-    std::wstring sid = text ? text : L"";
-    LocalFree(text);
-    return sid;
-}
-
 void SetPolicyDword(HKEY root, const wchar_t* name, DWORD value) {
     HKEY key = nullptr;
     RegCreateKeyExW(root, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);

@@ -1,11 +1,27 @@
 #include "scratch_key.h"
 
+#include <sddl.h>
+
 #include <atomic>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 namespace zendrel::test {
+
+std::wstring ThisUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256] = {};
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
+    CloseHandle(token);
+    wchar_t* text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    std::wstring sid = text ? text : L"";
+    LocalFree(text);
+    return sid;
+}
 
 namespace {
 

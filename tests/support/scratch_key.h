@@ -11,6 +11,9 @@
 
 namespace zendrel::test {
 
+// The security identifier of the account running the test, as text.
+std::wstring ThisUserSid();
+
 class ScratchKey {
   public:
     // A fresh key Software\ZendrelTest\<name>-<process id>-<n> below root.
