@@ -85,13 +85,27 @@ std::wstring Formatted(const SYSTEMTIME& at, bool date) {
 
 }  // namespace
 
-Guard::Guard(HANDLE stop, HANDLE eventSource)
-    : stop_(stop), eventSource_(eventSource), changed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+// The most keys watched: WaitForMultipleObjects waits on the stop event and
+// one event for each.
+constexpr std::size_t kMaxWatched = MAXIMUM_WAIT_OBJECTS - 1;
+
+Guard::Guard(HANDLE stop, HANDLE eventSource) : stop_(stop), eventSource_(eventSource) {}
 
 void Guard::WatchKey(HKEY root, const std::wstring& path, bool subtree, DWORD filter) {
+    if (watched_.size() == kMaxWatched) return;
     RegistryKeyHandle key = Open(root, path, KEY_NOTIFY);
-    if (key && RegNotifyChangeKeyValue(key.Get(), subtree ? TRUE : FALSE, filter, changed_.Get(),
-                                       TRUE) == ERROR_SUCCESS)
+    if (!key) return;
+    if (events_.size() == watched_.size()) {
+        events_.emplace_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!events_.back()) {
+            events_.pop_back();
+            return;
+        }
+    }
+    HANDLE event = events_[watched_.size()].Get();
+    ResetEvent(event);
+    if (RegNotifyChangeKeyValue(key.Get(), subtree ? TRUE : FALSE, filter, event, TRUE) ==
+        ERROR_SUCCESS)
         watched_.push_back(std::move(key));
 }
 
@@ -113,9 +127,9 @@ void Guard::WatchPath(HKEY root, const std::wstring& path, bool subtree) {
 }
 
 bool Guard::Arm() {
-    // Closing a watched key may signal the event: the event is reset after.
+    // Closing a watched key may set its event: each event is reset before it
+    // is given to a key again.
     watched_.clear();
-    ResetEvent(changed_.Get());
     WatchPath(HKEY_LOCAL_MACHINE, L"Software\\Orvantix", true);  // the settings and the held copy
     WatchPath(HKEY_LOCAL_MACHINE, kPolicyPath, true);
     WatchKey(HKEY_USERS, L"", false, REG_NOTIFY_CHANGE_NAME);  // profiles loaded and unloaded
@@ -151,7 +165,7 @@ void Guard::Record(GuardedValue what, const std::wstring& account,
 }
 
 template <typename Write>
-void Guard::Guard1(const std::wstring& place, const std::optional<StoredValue>& found,
+void Guard::HoldPlace(const std::wstring& place, const std::optional<StoredValue>& found,
                    const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
                    const std::wstring& account, Write write) {
     GuardCase facts;
@@ -201,10 +215,10 @@ std::set<std::wstring> Guard::Check() {
         for (const Place& p : {Place{L"activitylogging", GuardedValue::ActivityLogging, logging},
                                Place{L"config", GuardedValue::Config, config},
                                Place{L"hint", GuardedValue::Hint, hint}})
-            Guard1(p.name, ReadStored(settings.Get(), p.name), p.wanted, false, p.what, L"",
+            HoldPlace(p.name, ReadStored(settings.Get(), p.name), p.wanted, false, p.what, L"",
                    [&](const StoredValue& v) { return WriteStored(settings.Get(), p.name, v); });
     } else {
-        lastWanted_.clear();
+        for (const wchar_t* name : {L"activitylogging", L"config", L"hint"}) lastWanted_.erase(name);
     }
 
     // "mode" of each filtered account whose profile is loaded.
@@ -223,7 +237,7 @@ std::set<std::wstring> Guard::Check() {
         filtered.insert(sid);
         RegistryKeyHandle key = Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_QUERY_VALUE);
         bool firstSight = !firstPass_ && !seenHives_.count(sid);
-        Guard1(place, ReadStored(key.Get(), L"mode"), SwitchValue(*on), firstSight,
+        HoldPlace(place, ReadStored(key.Get(), L"mode"), SwitchValue(*on), firstSight,
                GuardedValue::Mode, sid,
                [&](const StoredValue& v) { return WriteHiveMode(sid, v == SwitchValue(true)); });
     }
@@ -233,7 +247,6 @@ std::set<std::wstring> Guard::Check() {
 }
 
 bool Guard::Run() {
-    if (!changed_) return false;
     for (;;) {
         if (!Arm()) return false;
         std::set<std::wstring> filtered = Check();
@@ -242,9 +255,12 @@ bool Guard::Run() {
             watchedAccounts_ = std::move(filtered);
             continue;
         }
-        HANDLE waits[] = {stop_, changed_.Get()};
-        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (woke != WAIT_OBJECT_0 + 1) return true;
+        std::vector<HANDLE> waits = {stop_};
+        for (std::size_t i = 0; i < watched_.size(); ++i) waits.push_back(events_[i].Get());
+        DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE,
+                                            INFINITE);
+        if (woke == WAIT_FAILED) return false;
+        if (woke == WAIT_OBJECT_0 || woke >= WAIT_OBJECT_0 + waits.size()) return true;
     }
 }
 

@@ -2,6 +2,9 @@
 // places, the held copy, Group Policy's keys and HKEY_USERS (for profiles
 // that are loaded), and after each change puts back what guard_rules says.
 // Windows only; the service and the console mode (main.cpp) both run it.
+// At most 63 keys are watched (one wait): the computer's keys and HKEY_USERS
+// first, then four for each filtered account whose profile is loaded; an
+// account beyond those is still checked at every wake, but not watched.
 #pragma once
 
 #include <windows.h>
@@ -40,7 +43,7 @@ class Guard {
     // Compares one place with the value in effect there and writes it back
     // as Decide says; `write` writes the value.
     template <typename Write>
-    void Guard1(const std::wstring& place, const std::optional<StoredValue>& found,
+    void HoldPlace(const std::wstring& place, const std::optional<StoredValue>& found,
                 const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
                 const std::wstring& account, Write write);
     void Record(GuardedValue what, const std::wstring& account,
@@ -48,7 +51,10 @@ class Guard {
 
     HANDLE stop_;
     HANDLE eventSource_;
-    KernelHandle changed_;
+    // One event for each watched key (Wine resets a notification's event
+    // when it is set up, so a shared one could lose a change that came in
+    // meanwhile); events_[i] belongs to watched_[i].
+    std::vector<KernelHandle> events_;
     std::vector<RegistryKeyHandle> watched_;
     std::set<std::wstring> watchedAccounts_;
     std::map<std::wstring, StoredValue> lastWanted_;

@@ -20,10 +20,11 @@ namespace {
 
 constexpr DWORD kPatienceMs = 15'000;
 
-bool WaitUntil(const std::function<bool()>& done, DWORD patienceMs = kPatienceMs) {
-    for (DWORD waited = 0; waited < patienceMs; waited += 50) {
+bool WaitUntil(const std::function<bool()>& done, DWORD patienceMs = kPatienceMs,
+               DWORD stepMs = 50) {
+    for (DWORD waited = 0; waited < patienceMs; waited += stepMs) {
         if (done()) return true;
-        Sleep(50);
+        Sleep(stepMs);
     }
     return done();
 }
@@ -168,6 +169,24 @@ TEST_F(GuardServiceTest, AChangeOrDeletionByAnotherProcessIsPutBackAndRecorded) 
     ASSERT_EQ(Reg(L"delete " + settings + L" /v hint /f"), 0u);
     ASSERT_TRUE(WaitUntil(hint));
     EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogloc"), L"C:\\x.txt");
+}
+
+TEST_F(GuardServiceTest, ChangesInQuickSuccessionAreEachPutBack) {
+    HoldAllAndStart();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAddOnPath, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const DWORD off = 0;
+    // Each change as soon as the last is back, while the guard still takes
+    // in its own put-back and record.
+    for (int i = 0; i < 200; ++i) {
+        RegSetValueExW(key, L"activitylogging", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
+                       sizeof off);
+        ASSERT_TRUE(WaitUntil(
+            [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u; },
+            kPatienceMs, 1))
+            << "change " << i;
+    }
+    RegCloseKey(key);
 }
 
 TEST_F(GuardServiceTest, AProfileLoadedUnderHkeyUsersGetsItsHeldFilter) {
