@@ -18,7 +18,7 @@ cmake -S . -B $dir -G Ninja -DCMAKE_TOOLCHAIN_FILE=$toolchain \
   -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS="-s" \
   -DBUILD_TESTING=OFF >/dev/null || exit 1
 cmake --build $dir --target zendrel_bench ZendrelPanel bare_window bare_window_styled \
-  bare_window_controls zendrelctl ZendrelGuard bare_console || exit 1
+  bare_window_controls zendrelctl ZendrelGuard bare_console bare_service || exit 1
 
 zendrel_wine_session "$PWD/$dir/wineprefix"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(uname -sr)"

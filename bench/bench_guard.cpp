@@ -4,7 +4,8 @@
 //             the key, no polling), median and worst of N changes
 //   idle CPU  its kernel and user time over a minute in which nothing changes,
 //             against bare_console.exe over the same minute
-//   memory    its working set after those, against bare_console.exe's
+//   memory    its working set after those, against bare_console.exe's; and,
+//             to show what any service costs under Wine, bare_service.exe's
 #include "bench_guard.h"
 
 #include <windows.h>
@@ -84,8 +85,10 @@ double WorkingSetMb(HANDLE process) {
     return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
 }
 
-void RemoveGuard(SC_HANDLE manager) {
-    ServiceHandle service(OpenServiceW(manager, kGuardServiceName, SERVICE_ALL_ACCESS));
+constexpr wchar_t kBareServiceName[] = L"ZendrelBenchBareService";
+
+void RemoveService(SC_HANDLE manager, const wchar_t* name) {
+    ServiceHandle service(OpenServiceW(manager, name, SERVICE_ALL_ACCESS));
     if (!service) return;
     SERVICE_STATUS status{};
     ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
@@ -96,6 +99,29 @@ void RemoveGuard(SC_HANDLE manager) {
     DeleteService(service.Get());
 }
 
+// Creates the service `name` running `program` and starts it; its process
+// (opened to read its times and memory), or null when it did not start.
+KernelHandle StartAsService(SC_HANDLE manager, const wchar_t* name, const std::wstring& program) {
+    RemoveService(manager, name);
+    std::wstring command = L"\"" + program + L"\"";
+    ServiceHandle service(CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS,
+                                         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                         SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
+                                         nullptr, nullptr, nullptr));
+    if (!service || !StartServiceW(service.Get(), 0, nullptr)) return KernelHandle();
+    SERVICE_STATUS_PROCESS status{};
+    DWORD size = 0;
+    for (int i = 0; i < 100; ++i) {
+        QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO,
+                             reinterpret_cast<BYTE*>(&status), sizeof status, &size);
+        if (status.dwCurrentState == SERVICE_RUNNING) break;
+        Sleep(100);
+    }
+    if (status.dwCurrentState != SERVICE_RUNNING) return KernelHandle();
+    return KernelHandle(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, status.dwProcessId));
+}
+
 }  // namespace
 
 void GuardRows(const std::wstring& folder, int changes, int idleSeconds) {
@@ -104,29 +130,16 @@ void GuardRows(const std::wstring& folder, int changes, int idleSeconds) {
         std::printf("guard: the service control manager could not be opened\n");
         return;
     }
-    RemoveGuard(manager.Get());
     HoldActivityLogging(true);
-    std::wstring command = L"\"" + folder + L"\\ZendrelGuard.exe\"";
-    ServiceHandle service(CreateServiceW(
-        manager.Get(), kGuardServiceName, L"Zendrel Guard", SERVICE_ALL_ACCESS,
-        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, command.c_str(),
-        nullptr, nullptr, nullptr, nullptr, nullptr));
-    SERVICE_STATUS_PROCESS status{};
-    DWORD size = 0;
-    bool running = service && StartServiceW(service.Get(), 0, nullptr);
-    for (int i = 0; running && i < 100; ++i) {
-        QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO,
-                             reinterpret_cast<BYTE*>(&status), sizeof status, &size);
-        if (status.dwCurrentState == SERVICE_RUNNING) break;
-        Sleep(100);
-    }
-    KernelHandle guard(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                   status.dwProcessId));
-    if (status.dwCurrentState != SERVICE_RUNNING || !guard) {
+    KernelHandle guard = StartAsService(manager.Get(), kGuardServiceName,
+                                        folder + L"\\ZendrelGuard.exe");
+    if (!guard) {
         std::printf("guard: the service did not start\n");
-        RemoveGuard(manager.Get());
+        RemoveService(manager.Get(), kGuardServiceName);
         return;
     }
+    KernelHandle bareService = StartAsService(manager.Get(), kBareServiceName,
+                                              folder + L"\\bare_service.exe");
     KernelHandle bare = StartBare(folder + L"\\bare_console.exe");
 
     OnePutBack();  // the first change after the start fills the caches
@@ -142,6 +155,7 @@ void GuardRows(const std::wstring& folder, int changes, int idleSeconds) {
     Sleep(static_cast<DWORD>(idleSeconds) * 1000);
     double idleCpu = CpuMs(guard.Get()) - guardBefore, bareCpu = CpuMs(bare.Get()) - bareBefore;
     double memory = WorkingSetMb(guard.Get()), bareMemory = WorkingSetMb(bare.Get());
+    double bareServiceMemory = bareService ? WorkingSetMb(bareService.Get()) : 0;
 
     std::string n = std::to_string(changes);
     if (!allBack) std::printf("guard: a change was not put back within %lu ms\n", kPatienceMs);
@@ -151,9 +165,11 @@ void GuardRows(const std::wstring& folder, int changes, int idleSeconds) {
     RowWithin(("guard: CPU time over " + std::to_string(idleSeconds) + " idle seconds").c_str(),
               idleCpu, "ms", 10, bareCpu);
     Row("guard: working set (against a bare console)", memory, bareMemory, "MB", 1.5);
+    Row("guard: working set (against a bare service)", memory, bareServiceMemory, "MB", 0);
 
     TerminateProcess(bare.Get(), 0);
-    RemoveGuard(manager.Get());
+    RemoveService(manager.Get(), kGuardServiceName);
+    RemoveService(manager.Get(), kBareServiceName);
     ReleaseActivityLogging();
 }
 

@@ -291,7 +291,7 @@ std::wstring BenchFolder() {
     for (const wchar_t* name :
          {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\bare_window_styled.exe",
           L"\\bare_window_controls.exe", L"\\zendrelctl.exe", L"\\ZendrelGuard.exe",
-          L"\\bare_console.exe"})
+          L"\\bare_console.exe", L"\\bare_service.exe"})
         CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
     return folder;
 }
