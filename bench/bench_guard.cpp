@@ -27,7 +27,8 @@ constexpr DWORD kPatienceMs = 10'000;
 std::optional<DWORD> Logging(HKEY key) {
     DWORD value = 0, size = sizeof value, type = 0;
     if (RegQueryValueExW(key, L"activitylogging", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS || type != REG_DWORD)
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
         return std::nullopt;
     return value;
 }
@@ -104,10 +105,9 @@ void RemoveService(SC_HANDLE manager, const wchar_t* name) {
 KernelHandle StartAsService(SC_HANDLE manager, const wchar_t* name, const std::wstring& program) {
     RemoveService(manager, name);
     std::wstring command = L"\"" + program + L"\"";
-    ServiceHandle service(CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS,
-                                         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
-                                         nullptr, nullptr, nullptr));
+    ServiceHandle service(CreateServiceW(
+        manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+        SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!service || !StartServiceW(service.Get(), 0, nullptr)) return KernelHandle();
     SERVICE_STATUS_PROCESS status{};
     DWORD size = 0;
@@ -131,15 +131,15 @@ void GuardRows(const std::wstring& folder, int changes, int idleSeconds) {
         return;
     }
     HoldActivityLogging(true);
-    KernelHandle guard = StartAsService(manager.Get(), kGuardServiceName,
-                                        folder + L"\\ZendrelGuard.exe");
+    KernelHandle guard =
+        StartAsService(manager.Get(), kGuardServiceName, folder + L"\\ZendrelGuard.exe");
     if (!guard) {
         std::printf("guard: the service did not start\n");
         RemoveService(manager.Get(), kGuardServiceName);
         return;
     }
-    KernelHandle bareService = StartAsService(manager.Get(), kBareServiceName,
-                                              folder + L"\\bare_service.exe");
+    KernelHandle bareService =
+        StartAsService(manager.Get(), kBareServiceName, folder + L"\\bare_service.exe");
     KernelHandle bare = StartBare(folder + L"\\bare_console.exe");
 
     OnePutBack();  // the first change after the start fills the caches

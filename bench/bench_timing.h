@@ -52,7 +52,8 @@ inline Pair Alternating(int runs, const std::function<double()>& measured,
     return {Median(a), Median(b)};
 }
 
-inline void Row(const char* what, double measured, double baseline, const char* unit, double target) {
+inline void Row(const char* what, double measured, double baseline, const char* unit,
+                double target) {
     double ratio = baseline > 0 ? measured / baseline : 0;
     char targetText[32] = "";
     if (target > 0)
@@ -76,12 +77,13 @@ inline void Header() {
 inline void RowWithin(const char* what, double measured, const char* unit, double limit,
                       double baseline = -1) {
     char baselineText[32] = "-";
-    if (baseline >= 0) std::snprintf(baselineText, sizeof(baselineText), "%9.1f %-2s", baseline, unit);
+    if (baseline >= 0)
+        std::snprintf(baselineText, sizeof(baselineText), "%9.1f %-2s", baseline, unit);
     char targetText[32];
     std::snprintf(targetText, sizeof(targetText), "< %g %s %s", limit, unit,
                   measured >= 0 && measured < limit ? "met" : "MISSED");
-    std::printf("| %-46s | %9.1f %-2s | %12s | %6s | %-12s |\n", what, measured, unit,
-                baselineText, "-", targetText);
+    std::printf("| %-46s | %9.1f %-2s | %12s | %6s | %-12s |\n", what, measured, unit, baselineText,
+                "-", targetText);
     std::fflush(stdout);
 }
 

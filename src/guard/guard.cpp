@@ -120,9 +120,9 @@ void Guard::WatchPath(HKEY root, const std::wstring& path, bool subtree) {
     }
     if (existing == path) WatchKey(root, path, subtree, kValueChanges);
     std::size_t cut = existing.find_last_of(L'\\');
-    std::wstring above = existing == path
-                             ? (cut == std::wstring::npos ? std::wstring() : existing.substr(0, cut))
-                             : existing;
+    std::wstring above =
+        existing == path ? (cut == std::wstring::npos ? std::wstring() : existing.substr(0, cut))
+                         : existing;
     WatchKey(root, above, false, REG_NOTIFY_CHANGE_NAME);
 }
 
@@ -166,8 +166,8 @@ void Guard::Record(GuardedValue what, const std::wstring& account,
 
 template <typename Write>
 void Guard::HoldPlace(const std::wstring& place, const std::optional<StoredValue>& found,
-                   const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
-                   const std::wstring& account, Write write) {
+                      const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
+                      const std::wstring& account, Write write) {
     GuardCase facts;
     facts.found = found;
     facts.wanted = wanted;
@@ -197,8 +197,8 @@ std::set<std::wstring> Guard::Check() {
 
     // The settings of the computer.
     std::optional<StoredValue> logging, config, hint;
-    if (std::optional<bool> on = policy.activityLogging ? policy.activityLogging
-                                                        : held.activityLogging)
+    if (std::optional<bool> on =
+            policy.activityLogging ? policy.activityLogging : held.activityLogging)
         logging = SwitchValue(*on);
     if (held.password) {
         RegistryKeyHandle heldKey = Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_QUERY_VALUE);
@@ -216,9 +216,10 @@ std::set<std::wstring> Guard::Check() {
                                Place{L"config", GuardedValue::Config, config},
                                Place{L"hint", GuardedValue::Hint, hint}})
             HoldPlace(p.name, ReadStored(settings.Get(), p.name), p.wanted, false, p.what, L"",
-                   [&](const StoredValue& v) { return WriteStored(settings.Get(), p.name, v); });
+                      [&](const StoredValue& v) { return WriteStored(settings.Get(), p.name, v); });
     } else {
-        for (const wchar_t* name : {L"activitylogging", L"config", L"hint"}) lastWanted_.erase(name);
+        for (const wchar_t* name : {L"activitylogging", L"config", L"hint"})
+            lastWanted_.erase(name);
     }
 
     // "mode" of each filtered account whose profile is loaded.
@@ -238,8 +239,8 @@ std::set<std::wstring> Guard::Check() {
         RegistryKeyHandle key = Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_QUERY_VALUE);
         bool firstSight = !firstPass_ && !seenHives_.count(sid);
         HoldPlace(place, ReadStored(key.Get(), L"mode"), SwitchValue(*on), firstSight,
-               GuardedValue::Mode, sid,
-               [&](const StoredValue& v) { return WriteHiveMode(sid, v == SwitchValue(true)); });
+                  GuardedValue::Mode, sid,
+                  [&](const StoredValue& v) { return WriteHiveMode(sid, v == SwitchValue(true)); });
     }
     seenHives_ = loaded;
     firstPass_ = false;
@@ -257,8 +258,8 @@ bool Guard::Run() {
         }
         std::vector<HANDLE> waits = {stop_};
         for (std::size_t i = 0; i < watched_.size(); ++i) waits.push_back(events_[i].Get());
-        DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE,
-                                            INFINITE);
+        DWORD woke =
+            WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
         if (woke == WAIT_FAILED) return false;
         if (woke == WAIT_OBJECT_0 || woke >= WAIT_OBJECT_0 + waits.size()) return true;
     }

@@ -44,8 +44,8 @@ class Guard {
     // as Decide says; `write` writes the value.
     template <typename Write>
     void HoldPlace(const std::wstring& place, const std::optional<StoredValue>& found,
-                const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
-                const std::wstring& account, Write write);
+                   const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
+                   const std::wstring& account, Write write);
     void Record(GuardedValue what, const std::wstring& account,
                 const std::optional<StoredValue>& found, const StoredValue& wanted);
 

@@ -4,7 +4,9 @@ namespace zendrel {
 
 namespace {
 
-bool IsText(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz; }
+bool IsText(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz;
+}
 
 // The bytes of a text without its trailing NUL characters.
 std::vector<std::uint8_t> Trimmed(std::vector<std::uint8_t> bytes) {

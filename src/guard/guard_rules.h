@@ -18,9 +18,9 @@ struct StoredValue {
     friend bool operator==(const StoredValue&, const StoredValue&) = default;
 };
 
-inline constexpr std::uint32_t kRegSz = 1;         // REG_SZ
-inline constexpr std::uint32_t kRegExpandSz = 2;   // REG_EXPAND_SZ
-inline constexpr std::uint32_t kRegDword = 4;      // REG_DWORD
+inline constexpr std::uint32_t kRegSz = 1;        // REG_SZ
+inline constexpr std::uint32_t kRegExpandSz = 2;  // REG_EXPAND_SZ
+inline constexpr std::uint32_t kRegDword = 4;     // REG_DWORD
 
 // A switch as the store writes it: a REG_DWORD of 1 (on) or 0 (off).
 StoredValue SwitchValue(bool on);

@@ -49,9 +49,8 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR) {
         state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
     status.dwWin32ExitCode = exitCode;
     status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : 5000;
-    status.dwCheckPoint = state == SERVICE_RUNNING || state == SERVICE_STOPPED
-                              ? 0
-                              : status.dwCheckPoint + 1;
+    status.dwCheckPoint =
+        state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : status.dwCheckPoint + 1;
     SetServiceStatus(statusHandle, &status);
 }
 
@@ -73,7 +72,9 @@ DWORD WINAPI Control(DWORD control, DWORD, void*, void*) {
 // stop and a failure to watch.
 bool Watch(HANDLE stop) {
     HANDLE source = RegisterEventSourceW(nullptr, L"Zendrel");
-    if (source) ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, MSG_STARTED, nullptr, 0, 0, nullptr, nullptr);
+    if (source)
+        ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, MSG_STARTED, nullptr, 0, 0, nullptr,
+                     nullptr);
     bool watched = Guard(stop, source).Run();
     if (source) {
         ReportEventW(source, watched ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_ERROR_TYPE, 0,
@@ -137,18 +138,18 @@ int Install() {
     if (!service && GetLastError() == ERROR_SERVICE_EXISTS) {
         // An upgrade: the same service, pointed at this program.
         service.Reset(OpenServiceW(manager.Get(), kGuardServiceName, SERVICE_ALL_ACCESS));
-        if (service && !ChangeServiceConfigW(service.Get(), SERVICE_WIN32_OWN_PROCESS,
-                                             SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                             command.c_str(), nullptr, nullptr, nullptr,
-                                             L"LocalSystem", L"", kDisplayName))
+        if (service &&
+            !ChangeServiceConfigW(service.Get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                  SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
+                                  L"LocalSystem", L"", kDisplayName))
             return Fail(L"the service could not be configured");
     }
     if (!service) return Fail(L"the service could not be created");
     SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(kDescription)};
     ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, &description);
     // Started again a second after it ended unexpectedly.
-    SC_ACTION restart[3] = {{SC_ACTION_RESTART, 1000}, {SC_ACTION_RESTART, 1000},
-                            {SC_ACTION_RESTART, 1000}};
+    SC_ACTION restart[3] = {
+        {SC_ACTION_RESTART, 1000}, {SC_ACTION_RESTART, 1000}, {SC_ACTION_RESTART, 1000}};
     SERVICE_FAILURE_ACTIONSW failure{86400, nullptr, nullptr, 3, restart};
     ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
     PSECURITY_DESCRIPTOR descriptor = nullptr;

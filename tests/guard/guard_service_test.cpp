@@ -40,7 +40,8 @@ std::optional<DWORD> DwordAt(HKEY root, const std::wstring& path, const wchar_t*
 std::optional<std::wstring> TextAt(HKEY root, const std::wstring& path, const wchar_t* name) {
     wchar_t text[256] = {};
     DWORD size = sizeof text;
-    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(text);
 }
@@ -85,11 +86,10 @@ class GuardServiceTest : public SettingsFixture {
         ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(manager);
         std::wstring command = L"\"" + BesideTest(L"ZendrelGuard.exe") + L"\"";
-        ServiceHandle service(CreateServiceW(manager.Get(), kGuardServiceName, L"Zendrel Guard",
-                                             SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                             SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                             command.c_str(), nullptr, nullptr, nullptr, nullptr,
-                                             nullptr));
+        ServiceHandle service(
+            CreateServiceW(manager.Get(), kGuardServiceName, L"Zendrel Guard", SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                           command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         ASSERT_TRUE(service) << GetLastError();
         ASSERT_TRUE(StartServiceW(service.Get(), 0, nullptr)) << GetLastError();
         ASSERT_TRUE(WaitUntil([] { return QueryGuardState() == GuardState::Running; }));
@@ -98,8 +98,8 @@ class GuardServiceTest : public SettingsFixture {
     // Stops the guard; its exit code as the service control manager has it.
     static std::optional<DWORD> Stop() {
         ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        ServiceHandle service(OpenServiceW(manager.Get(), kGuardServiceName,
-                                           SERVICE_STOP | SERVICE_QUERY_STATUS));
+        ServiceHandle service(
+            OpenServiceW(manager.Get(), kGuardServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
         SERVICE_STATUS status{};
         if (!service || !ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
             return std::nullopt;
@@ -202,11 +202,14 @@ TEST_F(GuardServiceTest, AProfileLoadedUnderHkeyUsersGetsItsHeldFilter) {
                               0, KEY_READ, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_TRUE(WaitUntil([&] { return DwordAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode") == 1u; }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return DwordAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode") == 1u; }));
     // Applying the administrator's choice is no put-back: nothing is recorded.
     EXPECT_EQ(LoadRecords().size(), before);
     // And from then on the profile's switch is held.
-    ASSERT_EQ(Reg(L"add HKU\\" + other + L"\\Software\\Orvantix\\Zendrel /v mode /t REG_DWORD /d 0 /f"), 0u);
+    ASSERT_EQ(
+        Reg(L"add HKU\\" + other + L"\\Software\\Orvantix\\Zendrel /v mode /t REG_DWORD /d 0 /f"),
+        0u);
     EXPECT_TRUE(WaitUntil([&] { return LoadRecords().size() == before + 1; }));
     EXPECT_EQ(DwordAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode"), 1u);
     RemoveService();
@@ -216,15 +219,19 @@ TEST_F(GuardServiceTest, AProfileLoadedUnderHkeyUsersGetsItsHeldFilter) {
 TEST_F(GuardServiceTest, APolicyValueWinsOverTheHeldCopy) {
     HoldAllAndStart();
     HKEY policy = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &policy, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &policy, nullptr),
               ERROR_SUCCESS);
     DWORD off = 0;
-    RegSetValueExW(policy, L"activitylogging", 0, REG_DWORD, reinterpret_cast<BYTE*>(&off), sizeof off);
+    RegSetValueExW(policy, L"activitylogging", 0, REG_DWORD, reinterpret_cast<BYTE*>(&off),
+                   sizeof off);
     RegCloseKey(policy);
-    EXPECT_TRUE(WaitUntil([] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 1 /f"), 0u);
-    EXPECT_TRUE(WaitUntil([] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
+    EXPECT_TRUE(WaitUntil(
+        [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
+    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 1 /f"),
+              0u);
+    EXPECT_TRUE(WaitUntil(
+        [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
 }
 
 TEST_F(GuardServiceTest, TheAdministratorsOwnChangeThroughTheStoreIsKept) {
@@ -249,7 +256,8 @@ TEST_F(GuardServiceTest, StopsCleanlyWhenAsked) {
     EXPECT_EQ(Stop(), std::optional<DWORD>(NO_ERROR));
     EXPECT_EQ(QueryGuardState(), GuardState::Stopped);
     // Stopped, it puts nothing back.
-    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 0 /f"), 0u);
+    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 0 /f"),
+              0u);
     Sleep(1500);
     EXPECT_EQ(DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging"), 0u);
 }
