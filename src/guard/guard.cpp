@@ -74,6 +74,38 @@ std::set<std::wstring> LoadedHives() {
     return sids;
 }
 
+// A filtered account's settings key is in the account's own hive, where the
+// account may give it any access list, one that refuses the guard included.
+// The guard makes the Administrators its owner and gives it a list of its
+// own: SYSTEM and Administrators full control, the account read and set
+// values (its add-on reads "mode"), so that the account can neither lock the
+// guard out again nor delete the key.
+void Reclaim(const std::wstring& sid) {
+    const std::wstring path = sid + L"\\" + kAddOnPath;
+    const std::wstring sddl = L"O:BAD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;0x2001b;;;" + sid + L")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return;
+    // The owner first (SYSTEM may take any key, and give it to the
+    // Administrators): the owner may always change the list.
+    RegistryKeyHandle key = Open(HKEY_USERS, path, WRITE_OWNER);
+    if (key) RegSetKeySecurity(key.Get(), OWNER_SECURITY_INFORMATION, descriptor);
+    key = Open(HKEY_USERS, path, WRITE_DAC);
+    if (key) RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+}
+
+// Lets this process take any key (LocalSystem holds the privilege, not
+// enabled).
+void EnableTakingOwnership() {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put())) return;
+    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    if (LookupPrivilegeValueW(nullptr, SE_TAKE_OWNERSHIP_NAME, &privileges.Privileges[0].Luid))
+        AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
+}
+
 std::wstring Formatted(const SYSTEMTIME& at, bool date) {
     wchar_t text[128] = {};
     if (date)
@@ -89,7 +121,9 @@ std::wstring Formatted(const SYSTEMTIME& at, bool date) {
 // one event for each.
 constexpr std::size_t kMaxWatched = MAXIMUM_WAIT_OBJECTS - 1;
 
-Guard::Guard(HANDLE stop, HANDLE eventSource) : stop_(stop), eventSource_(eventSource) {}
+Guard::Guard(HANDLE stop, HANDLE eventSource) : stop_(stop), eventSource_(eventSource) {
+    EnableTakingOwnership();
+}
 
 void Guard::WatchKey(HKEY root, const std::wstring& path, bool subtree, DWORD filter) {
     if (watched_.size() == kMaxWatched) return;
@@ -192,38 +226,46 @@ void Guard::HoldPlace(const std::wstring& place, const std::optional<StoredValue
 }
 
 std::set<std::wstring> Guard::Check() {
+    // Every place is read before the held copy and the policies: an
+    // administrator writes the held copy first, so a place that shows an
+    // administrator's change is never compared with the held value from
+    // before it.
+    const wchar_t* const names[] = {L"activitylogging", L"config", L"hint"};
+    const GuardedValue whats[] = {GuardedValue::ActivityLogging, GuardedValue::Config,
+                                  GuardedValue::Hint};
+    std::optional<StoredValue> found[3];
+    {
+        RegistryKeyHandle settings = Open(HKEY_LOCAL_MACHINE, kAddOnPath, KEY_QUERY_VALUE);
+        for (int i = 0; i < 3; ++i) found[i] = ReadStored(settings.Get(), names[i]);
+    }
+    std::set<std::wstring> loaded = LoadedHives();
+    std::map<std::wstring, std::optional<StoredValue>> modes;
+    for (const std::wstring& sid : loaded)
+        modes[sid] =
+            ReadStored(Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_QUERY_VALUE).Get(), L"mode");
+
     HeldValues held = LoadHeld();
     HeldValues policy = LoadMachinePolicy();
 
     // The settings of the computer.
-    std::optional<StoredValue> logging, config, hint;
+    std::optional<StoredValue> wanted[3];
     if (std::optional<bool> on =
             policy.activityLogging ? policy.activityLogging : held.activityLogging)
-        logging = SwitchValue(*on);
+        wanted[0] = SwitchValue(*on);
     if (held.password) {
         RegistryKeyHandle heldKey = Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_QUERY_VALUE);
-        config = ReadStored(heldKey.Get(), L"config");
-        hint = ReadStored(heldKey.Get(), L"hint");
+        wanted[1] = ReadStored(heldKey.Get(), L"config");
+        wanted[2] = ReadStored(heldKey.Get(), L"hint");
     }
-    if (logging || config || hint) {
-        RegistryKeyHandle settings = OpenSettings();
-        struct Place {
-            const wchar_t* name;
-            GuardedValue what;
-            const std::optional<StoredValue>& wanted;
-        };
-        for (const Place& p : {Place{L"activitylogging", GuardedValue::ActivityLogging, logging},
-                               Place{L"config", GuardedValue::Config, config},
-                               Place{L"hint", GuardedValue::Hint, hint}})
-            HoldPlace(p.name, ReadStored(settings.Get(), p.name), p.wanted, false, p.what, L"",
-                      [&](const StoredValue& v) { return WriteStored(settings.Get(), p.name, v); });
-    } else {
-        for (const wchar_t* name : {L"activitylogging", L"config", L"hint"})
-            lastWanted_.erase(name);
-    }
+    RegistryKeyHandle settings;  // opened (or re-created) at the first write
+    for (int i = 0; i < 3; ++i)
+        HoldPlace(names[i], found[i], wanted[i], false, whats[i], L"", [&](const StoredValue& v) {
+            if (!settings) settings = OpenSettings();
+            return WriteStored(settings.Get(), names[i], v);
+        });
 
     // "mode" of each filtered account whose profile is loaded.
-    std::set<std::wstring> loaded = LoadedHives(), filtered;
+    std::set<std::wstring> filtered;
     for (const std::wstring& sid : loaded) {
         std::optional<bool> on = LoadUserPolicyMode(sid);
         if (!on)
@@ -236,11 +278,24 @@ std::set<std::wstring> Guard::Check() {
             continue;
         }
         filtered.insert(sid);
-        RegistryKeyHandle key = Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_QUERY_VALUE);
+        const std::wstring path = sid + L"\\" + kAddOnPath;
+        std::optional<StoredValue> mode = modes[sid];
+        RegistryKeyHandle key;
+        if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_NOTIFY,
+                          key.Put()) == ERROR_ACCESS_DENIED) {
+            // A key that refuses the guard is taken back first.
+            Reclaim(sid);
+            mode = ReadStored(Open(HKEY_USERS, path, KEY_QUERY_VALUE).Get(), L"mode");
+        }
         bool firstSight = !firstPass_ && !seenHives_.count(sid);
-        HoldPlace(place, ReadStored(key.Get(), L"mode"), SwitchValue(*on), firstSight,
-                  GuardedValue::Mode, sid,
-                  [&](const StoredValue& v) { return WriteHiveMode(sid, v == SwitchValue(true)); });
+        bool written = false;
+        HoldPlace(place, mode, SwitchValue(*on), firstSight, GuardedValue::Mode, sid,
+                  [&](const StoredValue& v) {
+                      return written = WriteHiveMode(sid, v == SwitchValue(true));
+                  });
+        // A key the account just changed, or that the guard sees for the
+        // first time in this profile, gets the guard's list.
+        if (written || !seenHives_.count(sid)) Reclaim(sid);
     }
     seenHives_ = loaded;
     firstPass_ = false;

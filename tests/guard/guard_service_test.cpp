@@ -4,6 +4,8 @@
 // real registry.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -186,6 +188,30 @@ TEST_F(GuardServiceTest, ChangesInQuickSuccessionAreEachPutBack) {
             kPatienceMs, 1))
             << "change " << i;
     }
+    RegCloseKey(key);
+}
+
+TEST_F(GuardServiceTest, AUsersKeyThatRefusesEveryoneIsTakenBack) {
+    HoldAllAndStart();
+    // The account owns the key in its hive: it gives the key a list that
+    // refuses everyone, then switches its filter off through the handle it
+    // holds.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kAddOnPath, 0, KEY_SET_VALUE | WRITE_DAC, &key),
+              ERROR_SUCCESS);
+    auto setList = [&](const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                         &descriptor, nullptr));
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+        LocalFree(descriptor);
+    };
+    setList(L"D:P(D;;KA;;;WD)");
+    const DWORD off = 0;
+    RegSetValueExW(key, L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+    EXPECT_TRUE(WaitUntil([] { return DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u; }));
+    RemoveService();
+    setList(L"D:(A;;KA;;;WD)");  // whatever happened, the next test can remove the key
     RegCloseKey(key);
 }
 
