@@ -82,15 +82,17 @@ class GuardServiceTest : public SettingsFixture {
         SettingsFixture::TearDown();
     }
 
-    // Installs the guard as the installer does (started automatically, as
-    // LocalSystem) and starts it.
+    // Installs the guard as the installer does, as LocalSystem, but started
+    // on demand (a test killed before it removes the service must not leave
+    // a guard that starts with the prefix; the install test checks the
+    // automatic start), and starts it.
     void Start() {
         ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(manager);
         std::wstring command = L"\"" + BesideTest(L"ZendrelGuard.exe") + L"\"";
         ServiceHandle service(
             CreateServiceW(manager.Get(), kGuardServiceName, L"Zendrel Guard", SERVICE_ALL_ACCESS,
-                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                            command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         ASSERT_TRUE(service) << GetLastError();
         ASSERT_TRUE(StartServiceW(service.Get(), 0, nullptr)) << GetLastError();
