@@ -19,6 +19,9 @@
 //   tool      zendrelctl.exe importing 100 000 sites into an empty list, and
 //             listing them, from CreateProcess to its exit, against the load
 //             baseline
+//   guard     ZendrelGuard.exe as a service: change to put-back, idle CPU and
+//             working set (bench_guard.cpp); `zendrel_bench --guard` runs
+//             these rows alone
 #include <windows.h>
 #include <psapi.h>
 
@@ -27,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_guard.h"
 #include "bench_timing.h"
 #include "controls.h"
 #include "main_frm.h"
@@ -273,23 +277,23 @@ void WindowLoadAndSave(const std::wstring& folder, const std::string& bytes,
 
 // --- the table ---
 
-void Row(const char* what, double measured, double baseline, const char* unit, double target) {
-    double ratio = baseline > 0 ? measured / baseline : 0;
-    char targetText[32] = "";
-    if (target > 0)
-        std::snprintf(targetText, sizeof(targetText), "<= %.1f %s", target,
-                      ratio <= target ? "met" : "MISSED");
-    std::printf("| %-46s | %9.1f %-2s | %9.1f %-2s | %6.2f | %-12s |\n", what, measured, unit,
-                baseline, unit, ratio, targetText);
-    std::fflush(stdout);
-}
+constexpr int kGuardChanges = 100;
+constexpr int kGuardIdleSeconds = 60;
 
-void Header() {
-    std::printf("| %-46s | %12s | %12s | %6s | %-12s |\n", "measure", "Zendrel", "baseline",
-                "ratio", "target");
-    std::printf("|%s|%s|%s|%s|%s|\n", std::string(48, '-').c_str(), std::string(14, '-').c_str(),
-                std::string(14, '-').c_str(), std::string(8, '-').c_str(),
-                std::string(14, '-').c_str());
+// A folder of its own under %TEMP% with copies of the programs measured.
+std::wstring BenchFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder =
+        std::wstring(temp) + L"zendrel-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring bin = ThisFolder();
+    for (const wchar_t* name :
+         {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\bare_window_styled.exe",
+          L"\\bare_window_controls.exe", L"\\zendrelctl.exe", L"\\ZendrelGuard.exe",
+          L"\\bare_console.exe", L"\\bare_service.exe"})
+        CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
+    return folder;
 }
 
 int Run(int runs) {
@@ -300,16 +304,7 @@ int Run(int runs) {
     baseline.lpszClassName = L"BenchBaseline";
     RegisterClassW(&baseline);
 
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder =
-        std::wstring(temp) + L"zendrel-bench-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring bin = ThisFolder();
-    for (const wchar_t* name :
-         {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\bare_window_styled.exe",
-          L"\\bare_window_controls.exe", L"\\zendrelctl.exe"})
-        CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
+    std::wstring folder = BenchFolder();
     const std::wstring urls = folder + L"\\urls.txt";
     const std::wstring panel = folder + L"\\ZendrelPanel.exe";
     const std::wstring bare = folder + L"\\bare_window.exe";
@@ -382,6 +377,8 @@ int Run(int runs) {
     Row("import 100000 sites (command-line tool)", Median(imports), baseLoad100k, "ms", 0);
     Row("list 100000 sites (command-line tool)", Median(lists), baseLoad100k, "ms", 0);
     StoreRequests(std::string(2, '\0'));
+
+    GuardRows(folder, kGuardChanges, kGuardIdleSeconds);
     return 0;
 }
 
@@ -466,6 +463,12 @@ int wmain(int argc, wchar_t** argv) {
                         1000.0 * callMs / kCalls, controls.Milliseconds() / kControls);
         }
         DestroyWindow(parent);
+        return 0;
+    }
+    if (argc > 1 && std::wstring(argv[1]) == L"--guard") {
+        zendrel::bench::Header();
+        zendrel::bench::GuardRows(zendrel::bench::BenchFolder(), zendrel::bench::kGuardChanges,
+                                  zendrel::bench::kGuardIdleSeconds);
         return 0;
     }
     int runs = argc > 1 ? _wtoi(argv[1]) : 5;

@@ -1,10 +1,13 @@
-// Timing helpers of the benchmark: a stopwatch on the performance counter and
-// the median of repeated runs (one slow run of a shared machine counts little).
+// Timing helpers of the benchmark: a stopwatch on the performance counter,
+// the median of repeated runs (one slow run of a shared machine counts
+// little) and the rows of the table it prints.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <functional>
 #include <vector>
 
@@ -47,6 +50,41 @@ inline Pair Alternating(int runs, const std::function<double()>& measured,
         b.push_back(baseline());
     }
     return {Median(a), Median(b)};
+}
+
+inline void Row(const char* what, double measured, double baseline, const char* unit,
+                double target) {
+    double ratio = baseline > 0 ? measured / baseline : 0;
+    char targetText[32] = "";
+    if (target > 0)
+        std::snprintf(targetText, sizeof(targetText), "<= %.1f %s", target,
+                      ratio <= target ? "met" : "MISSED");
+    std::printf("| %-46s | %9.1f %-2s | %9.1f %-2s | %6.2f | %-12s |\n", what, measured, unit,
+                baseline, unit, ratio, targetText);
+    std::fflush(stdout);
+}
+
+inline void Header() {
+    std::printf("| %-46s | %12s | %12s | %6s | %-12s |\n", "measure", "Zendrel", "baseline",
+                "ratio", "target");
+    std::printf("|%s|%s|%s|%s|%s|\n", std::string(48, '-').c_str(), std::string(14, '-').c_str(),
+                std::string(14, '-').c_str(), std::string(8, '-').c_str(),
+                std::string(14, '-').c_str());
+}
+
+// A row whose target is a limit of its own unit, not a ratio: baseline is
+// shown when given (not negative).
+inline void RowWithin(const char* what, double measured, const char* unit, double limit,
+                      double baseline = -1) {
+    char baselineText[32] = "-";
+    if (baseline >= 0)
+        std::snprintf(baselineText, sizeof(baselineText), "%9.1f %-2s", baseline, unit);
+    char targetText[32];
+    std::snprintf(targetText, sizeof(targetText), "< %g %s %s", limit, unit,
+                  measured >= 0 && measured < limit ? "met" : "MISSED");
+    std::printf("| %-46s | %9.1f %-2s | %12s | %6s | %-12s |\n", what, measured, unit, baselineText,
+                "-", targetText);
+    std::fflush(stdout);
 }
 
 }  // namespace zendrel::bench

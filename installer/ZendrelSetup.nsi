@@ -53,6 +53,7 @@ SetCompressor /SOLID lzma
 !include "FileFunc.nsh"
 !addincludedir "${__FILEDIR__}"
 !include "protected_folders.nsh"
+!include "guard_service.nsh"
 
 ; The settings key of the programs (HKEY_LOCAL_MACHINE, 32-bit view as the
 ; programs see it) and the entry in the list of installed programs.
@@ -181,8 +182,10 @@ Section "Zendrel" SecMain
   SectionIn RO
   SetShellVarContext all
   Call PrepareProtectedFolders
+  Call StopGuard
   SetOutPath "$INSTDIR"
   File "${BIN_DIR}\ZendrelPanel.exe"
+  File "${BIN_DIR}\ZendrelGuard.exe"
   File "${BIN_DIR}\journalprep.exe"
   File "${BIN_DIR}\zendrelctl.exe"
   File "${BIN_DIR}\ZendrelHelp.chm"
@@ -244,6 +247,12 @@ Section "Zendrel" SecMain
   DetailPrint "Running ZendrelPanel.exe /install"
   ExecWait '"$INSTDIR\ZendrelPanel.exe" /install'
 
+  ; The guard, which puts back the settings the administrator holds.
+  Call InstallGuard
+  ${If} $0 != 0
+    !insertmacro FailInstall "Zendrel Setup could not install or start the service ZendrelGuard (ZendrelGuard.exe --install ended with $0). Without it a standard account could switch its filter or the activity log off."
+  ${EndIf}
+
   ; The activity log: journalprep creates it (or opens it) with an access list
   ; that lets every user write, and appends "Initialize Log".
   ; Its folder exists, protected (PrepareProtectedFolders).
@@ -295,6 +304,7 @@ Section "Uninstall"
     keep:
   ${EndIf}
 
+  Call un.RemoveGuard
   DetailPrint "Running ZendrelPanel.exe /uninstall"
   ExecWait '"$INSTDIR\ZendrelPanel.exe" /uninstall'
 
@@ -302,6 +312,7 @@ Section "Uninstall"
   Delete "$INSTDIR\ZendrelPanel.exe"
   Delete "$INSTDIR\journalprep.exe"
   Delete "$INSTDIR\zendrelctl.exe"
+  Delete "$INSTDIR\ZendrelGuard.exe"
   Delete "$INSTDIR\ZendrelHelp.chm"
   Delete "$INSTDIR\Uninstall.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -10,6 +10,7 @@
 
 #include "handles.h"
 #include "registry_wrapper.h"
+#include "system_libraries.h"
 
 namespace zendrel {
 
@@ -378,18 +379,31 @@ std::vector<Account> Accounts() {
     auto add = [&](const std::wstring& sid) {
         if (!sid.empty() && seen.insert(sid).second) sids.push_back(sid);
     };
+    // netapi32 is loaded here, on first use, from the system folder: the
+    // guard, which links the store but never lists accounts, stays without it.
+    using UserEnum = NET_API_STATUS(WINAPI*)(LPCWSTR, DWORD, DWORD, BYTE**, DWORD, DWORD*,
+                                             DWORD*, DWORD*);
+    using BufferFree = NET_API_STATUS(WINAPI*)(void*);
+    static HMODULE netapi = LoadSystemLibrary(L"netapi32.dll");
+    auto netUserEnum = netapi ? reinterpret_cast<UserEnum>(reinterpret_cast<void*>(
+                                    GetProcAddress(netapi, "NetUserEnum")))
+                              : nullptr;
+    auto netApiBufferFree = netapi ? reinterpret_cast<BufferFree>(reinterpret_cast<void*>(
+                                         GetProcAddress(netapi, "NetApiBufferFree")))
+                                   : nullptr;
     BYTE* buffer = nullptr;
     DWORD read = 0, total = 0, resume = 0;
-    NET_API_STATUS status;
+    NET_API_STATUS status = ERROR_PROC_NOT_FOUND;
     do {
-        status = NetUserEnum(nullptr, 0, FILTER_NORMAL_ACCOUNT, &buffer, MAX_PREFERRED_LENGTH,
+        if (!netUserEnum || !netApiBufferFree) break;
+        status = netUserEnum(nullptr, 0, FILTER_NORMAL_ACCOUNT, &buffer, MAX_PREFERRED_LENGTH,
                              &read, &total, &resume);
         if ((status == NERR_Success || status == ERROR_MORE_DATA) && buffer) {
             auto users = reinterpret_cast<USER_INFO_0*>(buffer);
             for (DWORD i = 0; i < read; ++i)
                 if (std::optional<std::wstring> sid = ResolveAccount(users[i].usri0_name)) add(*sid);
         }
-        if (buffer) NetApiBufferFree(buffer);
+        if (buffer) netApiBufferFree(buffer);
         buffer = nullptr;
     } while (status == ERROR_MORE_DATA);
     if (RegistryKeyHandle profiles = Open(HKEY_LOCAL_MACHINE, kProfileListPath, KEY_READ)) {

@@ -80,8 +80,9 @@ HeldValues LoadMachinePolicy();
 std::optional<bool> LoadUserPolicyMode(const std::wstring& sid = {});
 
 // The administrator's held copy. A held copy whose access list lets others
-// write is not trusted: nothing is held then (the guard and an administrator's
-// next save set the list again).
+// write is not trusted: nothing is held then (an administrator's next save
+// sets the list again; the guard does not, since what others wrote meanwhile
+// would then count as held).
 HeldValues LoadHeld();
 
 // Whether this process may write the held copy: it runs elevated as an

@@ -6,6 +6,10 @@
 //   inspect sddlentries SDDL   the access list SDDL makes, one line each:
 //                              "protected" when it inherits nothing, then
 //                              "allow|deny SID 0xMASK [OI] [CI] [IO]" per entry
+//   inspect service NAME       a service as the service control manager has it:
+//                              "start=auto|demand|disabled|boot|system",
+//                              "account=...", "path=...", "state=N" (exit
+//                              code 1: no such service)
 // Prints to stdout; exit code 0 when the thing could be read, 1 otherwise.
 #include <windows.h>
 #include <aclapi.h>
@@ -182,12 +186,39 @@ int SddlEntries(const wchar_t* sddl) {
     return result;
 }
 
+int Service(const wchar_t* name) {
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, name, SERVICE_QUERY_CONFIG |
+                                                                  SERVICE_QUERY_STATUS)
+                                : nullptr;
+    int result = 1;
+    DWORD size = 0;
+    if (service) QueryServiceConfigW(service, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    auto config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    SERVICE_STATUS status{};
+    if (service && size && QueryServiceConfigW(service, config, size, &size) &&
+        QueryServiceStatus(service, &status)) {
+        const wchar_t* starts[] = {L"boot", L"system", L"auto", L"demand", L"disabled"};
+        PrintUtf8(std::wstring(L"start=") +
+                  (config->dwStartType < 5 ? starts[config->dwStartType] : L"?"));
+        PrintUtf8(std::wstring(L"account=") +
+                  (config->lpServiceStartName ? config->lpServiceStartName : L""));
+        PrintUtf8(std::wstring(L"path=") + config->lpBinaryPathName);
+        PrintUtf8(L"state=" + std::to_wstring(status.dwCurrentState));
+        result = 0;
+    }
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: inspect keysddl|filesddl|version|shortcut|sddlentries ARGUMENT\n");
+                     "usage: inspect keysddl|filesddl|version|shortcut|sddlentries|service ARGUMENT\n");
         return 2;
     }
     std::wstring what = argv[1];
@@ -196,6 +227,7 @@ int wmain(int argc, wchar_t** argv) {
     if (what == L"version") return Version(argv[2]);
     if (what == L"shortcut") return Shortcut(argv[2]);
     if (what == L"sddlentries") return SddlEntries(argv[2]);
+    if (what == L"service") return Service(argv[2]);
     std::fprintf(stderr, "unknown: %ls\n", argv[1]);
     return 2;
 }

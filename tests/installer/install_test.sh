@@ -57,6 +57,7 @@ log="$drive_c/ProgramData/Zendrel/ActivityLog.txt"
 shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zendrel Settings.lnk"
 settings='HKLM\Software\Orvantix\Zendrel'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zendrel'
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Zendrel'
 # SYSTEM and Administrators full control (also on subkeys), Users read and
 # set values on this key only (0x2001b: CC query value, DC set value, SW
 # enumerate subkeys, RP notify, RC read control), nothing inherited. Windows
@@ -116,9 +117,15 @@ equal "the folders' access list: SYSTEM and Administrators full control, Users r
 echo "== 1. Silent install into the default folder"
 wine "$drive_c/ZendrelSetup.exe" /S
 equal "ZendrelSetup.exe /S exits with 0" 0 $?
-for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelHelp.chm Uninstall.exe; do
+for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelGuard.exe ZendrelHelp.chm Uninstall.exe; do
   check "$f is installed in C:\\Program Files\\Zendrel" test -f "$program/$f"
 done
+guard=$(inspect service ZendrelGuard)
+equal "the service ZendrelGuard is installed, starts automatically and runs the installed program" \
+  "$(printf 'start=auto\npath="C:\\Program Files\\Zendrel\\ZendrelGuard.exe"\nstate=4')" \
+  "$(echo "$guard" | grep -E '^(start|path|state)=')"
+equal "the event source Zendrel names the guard's message table" \
+  'C:\Program Files\Zendrel\ZendrelGuard.exe' "$(reg_value "$event_source" EventMessageFile)"
 ctl_help=$(wine "$program/zendrelctl.exe" --help 2>/dev/null </dev/null)
 equal "the installed zendrelctl.exe runs (--help exits with 0)" 0 $?
 check "zendrelctl --help says how to run it elevated" \
@@ -165,6 +172,7 @@ else
 fi
 for f in 'C:\ZendrelSetup.exe' 'C:\Program Files\Zendrel\ZendrelPanel.exe' \
   'C:\Program Files\Zendrel\journalprep.exe' 'C:\Program Files\Zendrel\zendrelctl.exe' \
+  'C:\Program Files\Zendrel\ZendrelGuard.exe' \
   'C:\Program Files\Zendrel\Uninstall.exe'; do
   info=$(inspect version "$f")
   equal "version of $f" \
@@ -186,6 +194,8 @@ equal "a recorded activitylogloc is kept" 'C:\Logs\zendrel.log' "$(reg_value "$s
 equal "requests is kept" asked.test "$(reg_value "$settings" requests)"
 equal "the log gets a second Initialize Log line" 2 "$(grep -c 'Initialize Log' "$log")"
 check "the access list is the same after the upgrade" key_acl_ok
+equal "the service runs again after the upgrade" state=4 \
+  "$(inspect service ZendrelGuard | grep '^state=')"
 
 echo "== 3. Silent uninstall (the uninstall string with /S): settings kept"
 wine "$program/Uninstall.exe" /S
@@ -193,10 +203,12 @@ equal "Uninstall.exe /S exits with 0" 0 $?
 # The uninstaller runs from a copy in the temporary folder: wait for it.
 check "the uninstall entry is removed" wait_for 60 not key_exists "$uninstall_key"
 check "Uninstall.exe is removed" wait_for 30 test ! -e "$program/Uninstall.exe"
-for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelHelp.chm; do
+for f in ZendrelPanel.exe journalprep.exe zendrelctl.exe ZendrelGuard.exe ZendrelHelp.chm; do
   check "$f is removed" test ! -e "$program/$f"
 done
 check "the shortcut is removed" test ! -e "$shortcut"
+check "the service ZendrelGuard is removed" test -z "$(inspect service ZendrelGuard)"
+check "the event source Zendrel is removed" not key_exists "$event_source"
 check "urls.txt is kept" cmp -s "$work/urls.expected" "$program/urls.txt"
 check "the settings key is kept" key_exists "$settings"
 equal "requests is kept" asked.test "$(reg_value "$settings" requests)"
@@ -215,6 +227,7 @@ echo "== 5. Silent uninstall in place (_?=) with /REMOVESETTINGS"
 run_cmd '"C:\Zendrel Tools\Uninstall.exe" /S /REMOVESETTINGS _?=C:\Zendrel Tools'
 equal "Uninstall.exe /S /REMOVESETTINGS _?= exits with 0" 0 $?
 check "ZendrelPanel.exe is removed" test ! -e "$other/ZendrelPanel.exe"
+check "the service ZendrelGuard is removed" test -z "$(inspect service ZendrelGuard)"
 check "urls.txt is removed" test ! -e "$other/urls.txt"
 check "the settings key is removed" not key_exists "$settings"
 check "the uninstall entry is removed" not key_exists "$uninstall_key"

@@ -1,0 +1,294 @@
+// ZendrelGuard.exe as a service of the test prefix's service control manager:
+// installed (CreateService) and started (StartService) by each test, changes
+// made by another process (reg.exe, as a standard user would type them), the
+// real registry.
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "handles.h"
+#include "held_store.h"
+#include "settings_fixture.h"
+#include "settings_store.h"
+
+namespace zendrel::test {
+namespace {
+
+constexpr DWORD kPatienceMs = 15'000;
+
+bool WaitUntil(const std::function<bool()>& done, DWORD patienceMs = kPatienceMs,
+               DWORD stepMs = 50) {
+    for (DWORD waited = 0; waited < patienceMs; waited += stepMs) {
+        if (done()) return true;
+        Sleep(stepMs);
+    }
+    return done();
+}
+
+std::optional<DWORD> DwordAt(HKEY root, const std::wstring& path, const wchar_t* name) {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::wstring> TextAt(HKEY root, const std::wstring& path, const wchar_t* name) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+// reg.exe with these arguments, in a process of its own; its exit code.
+DWORD Reg(const std::wstring& arguments) {
+    std::wstring commandLine = L"reg.exe " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return 0xDEAD;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xDEAD;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::wstring BesideTest(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+class GuardServiceTest : public SettingsFixture {
+  protected:
+    void SetUp() override {
+        SettingsFixture::SetUp();
+        RemoveService();
+    }
+    void TearDown() override {
+        RemoveService();
+        SettingsFixture::TearDown();
+    }
+
+    // Installs the guard as the installer does, as LocalSystem, but started
+    // on demand (a test killed before it removes the service must not leave
+    // a guard that starts with the prefix; the install test checks the
+    // automatic start), and starts it.
+    void Start() {
+        ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        ASSERT_TRUE(manager);
+        std::wstring command = L"\"" + BesideTest(L"ZendrelGuard.exe") + L"\"";
+        ServiceHandle service(
+            CreateServiceW(manager.Get(), kGuardServiceName, L"Zendrel Guard", SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(service) << GetLastError();
+        ASSERT_TRUE(StartServiceW(service.Get(), 0, nullptr)) << GetLastError();
+        ASSERT_TRUE(WaitUntil([] { return QueryGuardState() == GuardState::Running; }));
+    }
+
+    // Stops the guard; its exit code as the service control manager has it.
+    static std::optional<DWORD> Stop() {
+        ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        ServiceHandle service(
+            OpenServiceW(manager.Get(), kGuardServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+        SERVICE_STATUS status{};
+        if (!service || !ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
+            return std::nullopt;
+        if (!WaitUntil([&] {
+                return QueryServiceStatus(service.Get(), &status) &&
+                       status.dwCurrentState == SERVICE_STOPPED;
+            }))
+            return std::nullopt;
+        return status.dwWin32ExitCode;
+    }
+
+    static void RemoveService() {
+        Stop();
+        ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        ServiceHandle service(OpenServiceW(manager.Get(), kGuardServiceName, DELETE));
+        if (service) DeleteService(service.Get());
+    }
+
+    // Holds activity logging on, a password and the current user's filter on,
+    // starts the guard and waits until the add-on's places hold them.
+    void HoldAllAndStart() {
+        ASSERT_EQ(HoldActivityLogging(true).kind, Outcome::Kind::Done);
+        ASSERT_EQ(HoldPassword({L"digest", L"hint"}).kind, Outcome::Kind::Done);
+        ASSERT_EQ(HoldAccount(CurrentUserSid(), true).kind, Outcome::Kind::Done);
+        Start();
+        ASSERT_TRUE(WaitUntil([] {
+            return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u &&
+                   TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint" &&
+                   DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u;
+        }));
+    }
+};
+
+TEST_F(GuardServiceTest, AChangeOrDeletionByAnotherProcessIsPutBackAndRecorded) {
+    HoldAllAndStart();
+    const std::wstring settings = L"HKLM\\Software\\Orvantix\\Zendrel";
+    const std::wstring user = L"HKCU\\Software\\Orvantix\\Zendrel";
+    auto logging = [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u; };
+    auto config = [] { return TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config") == L"digest"; };
+    auto hint = [] { return TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint"; };
+    auto mode = [] { return DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u; };
+    struct Row {
+        std::wstring reg;
+        std::function<bool()> back;
+        GuardedValue what;
+    };
+    const Row rows[] = {
+        {L"add " + settings + L" /v activitylogging /t REG_DWORD /d 0 /f", logging,
+         GuardedValue::ActivityLogging},
+        {L"delete " + settings + L" /v activitylogging /f", logging, GuardedValue::ActivityLogging},
+        {L"add " + settings + L" /v config /t REG_SZ /d mine /f", config, GuardedValue::Config},
+        {L"delete " + settings + L" /v hint /f", hint, GuardedValue::Hint},
+        {L"add " + user + L" /v mode /t REG_DWORD /d 0 /f", mode, GuardedValue::Mode},
+        {L"delete " + user + L" /f", mode, GuardedValue::Mode},
+    };
+    for (const Row& row : rows) {
+        const std::size_t before = LoadRecords().size();
+        ASSERT_EQ(Reg(row.reg), 0u) << row.reg;
+        EXPECT_TRUE(WaitUntil(row.back)) << row.reg;
+        EXPECT_TRUE(WaitUntil([&] { return LoadRecords().size() == before + 1; })) << row.reg;
+        std::vector<NamedRecord> records = LoadRecords();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().record.what, row.what) << row.reg;
+    }
+    // "requests" and "activitylogloc" are the add-on's own.
+    ASSERT_EQ(Reg(L"add " + settings + L" /v activitylogloc /t REG_SZ /d C:\\x.txt /f"), 0u);
+    ASSERT_EQ(Reg(L"delete " + settings + L" /v hint /f"), 0u);
+    ASSERT_TRUE(WaitUntil(hint));
+    EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogloc"), L"C:\\x.txt");
+}
+
+TEST_F(GuardServiceTest, ChangesInQuickSuccessionAreEachPutBack) {
+    HoldAllAndStart();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAddOnPath, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const DWORD off = 0;
+    // Each change as soon as the last is back, while the guard still takes
+    // in its own put-back and record.
+    for (int i = 0; i < 200; ++i) {
+        RegSetValueExW(key, L"activitylogging", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
+                       sizeof off);
+        ASSERT_TRUE(WaitUntil(
+            [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u; },
+            kPatienceMs, 1))
+            << "change " << i;
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(GuardServiceTest, AUsersKeyThatRefusesEveryoneIsTakenBack) {
+    HoldAllAndStart();
+    // The account owns the key in its hive: it gives the key a list that
+    // refuses everyone, then switches its filter off through the handle it
+    // holds.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kAddOnPath, 0, KEY_SET_VALUE | WRITE_DAC, &key),
+              ERROR_SUCCESS);
+    auto setList = [&](const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                         &descriptor, nullptr));
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+        LocalFree(descriptor);
+    };
+    setList(L"D:P(D;;KA;;;WD)");
+    const DWORD off = 0;
+    RegSetValueExW(key, L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+    EXPECT_TRUE(WaitUntil([] { return DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u; }));
+    RemoveService();
+    setList(L"D:(A;;KA;;;WD)");  // whatever happened, the next test can remove the key
+    RegCloseKey(key);
+}
+
+TEST_F(GuardServiceTest, AProfileLoadedUnderHkeyUsersGetsItsHeldFilter) {
+    // A profile appears as a key made under HKEY_USERS (as its hive loads at
+    // sign-in); its account was chosen while it was not signed in.
+    const std::wstring other = L"S-1-5-21-7-7-7-4321";
+    DeleteKeyTree(HKEY_USERS, other);
+    Start();
+    ASSERT_EQ(HoldAccount(other, true).kind, Outcome::Kind::Done);
+    const std::size_t before = LoadRecords().size();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_USERS, (other + L"\\Volatile Environment").c_str(), 0, nullptr,
+                              0, KEY_READ, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(
+        WaitUntil([&] { return DwordAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode") == 1u; }));
+    // Applying the administrator's choice is no put-back: nothing is recorded.
+    EXPECT_EQ(LoadRecords().size(), before);
+    // And from then on the profile's switch is held.
+    ASSERT_EQ(
+        Reg(L"add HKU\\" + other + L"\\Software\\Orvantix\\Zendrel /v mode /t REG_DWORD /d 0 /f"),
+        0u);
+    EXPECT_TRUE(WaitUntil([&] { return LoadRecords().size() == before + 1; }));
+    EXPECT_EQ(DwordAt(HKEY_USERS, other + L"\\" + kAddOnPath, L"mode"), 1u);
+    RemoveService();
+    DeleteKeyTree(HKEY_USERS, other);
+}
+
+TEST_F(GuardServiceTest, APolicyValueWinsOverTheHeldCopy) {
+    HoldAllAndStart();
+    HKEY policy = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &policy, nullptr),
+              ERROR_SUCCESS);
+    DWORD off = 0;
+    RegSetValueExW(policy, L"activitylogging", 0, REG_DWORD, reinterpret_cast<BYTE*>(&off),
+                   sizeof off);
+    RegCloseKey(policy);
+    EXPECT_TRUE(WaitUntil(
+        [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
+    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 1 /f"),
+              0u);
+    EXPECT_TRUE(WaitUntil(
+        [] { return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 0u; }));
+}
+
+TEST_F(GuardServiceTest, TheAdministratorsOwnChangeThroughTheStoreIsKept) {
+    HoldAllAndStart();
+    const std::size_t before = LoadRecords().size();
+    SettingsStore store(Folder());
+    store.HoldSaves(true);
+    ASSERT_EQ(store.SaveActivityLogging(false).kind, Outcome::Kind::Done);
+    ASSERT_EQ(store.SavePassword({L"new digest", L"new hint"}).kind, Outcome::Kind::Done);
+    ASSERT_EQ(SetAccountMode(CurrentUserSid(), false).outcome.kind, Outcome::Kind::Done);
+    // Long enough for the guard to have undone it, were it to.
+    Sleep(2000);
+    EXPECT_EQ(DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging"), 0u);
+    EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config"), L"new digest");
+    EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint"), L"new hint");
+    EXPECT_EQ(DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode"), 0u);
+    EXPECT_EQ(LoadRecords().size(), before);
+}
+
+TEST_F(GuardServiceTest, StopsCleanlyWhenAsked) {
+    HoldAllAndStart();
+    EXPECT_EQ(Stop(), std::optional<DWORD>(NO_ERROR));
+    EXPECT_EQ(QueryGuardState(), GuardState::Stopped);
+    // Stopped, it puts nothing back.
+    ASSERT_EQ(Reg(L"add HKLM\\Software\\Orvantix\\Zendrel /v activitylogging /t REG_DWORD /d 0 /f"),
+              0u);
+    Sleep(1500);
+    EXPECT_EQ(DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging"), 0u);
+}
+
+}  // namespace
+}  // namespace zendrel::test
