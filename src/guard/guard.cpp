@@ -143,21 +143,31 @@ void Guard::WatchKey(HKEY root, const std::wstring& path, bool subtree, DWORD fi
         watched_.push_back(std::move(key));
 }
 
+namespace {
+
+std::wstring Parent(const std::wstring& path) {
+    std::size_t cut = path.find_last_of(L'\\');
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+}  // namespace
+
 // A key is watched for its values (and, with `subtree`, everything below it),
 // and its parent for keys made or deleted, so that its deletion is seen. A
 // key that is missing is waited for at the nearest key above it that exists.
-void Guard::WatchPath(HKEY root, const std::wstring& path, bool subtree) {
+// With `upTo`, every key above it up to that one is watched too: renaming any
+// of them takes the key away (an account may rename the keys of its own hive).
+void Guard::WatchPath(HKEY root, const std::wstring& path, bool subtree, const std::wstring& upTo) {
     std::wstring existing = path;
-    while (!existing.empty() && !Open(root, existing, KEY_NOTIFY)) {
-        std::size_t cut = existing.find_last_of(L'\\');
-        existing = cut == std::wstring::npos ? std::wstring() : existing.substr(0, cut);
-    }
+    while (!existing.empty() && !Open(root, existing, KEY_NOTIFY)) existing = Parent(existing);
     if (existing == path) WatchKey(root, path, subtree, kValueChanges);
-    std::size_t cut = existing.find_last_of(L'\\');
-    std::wstring above =
-        existing == path ? (cut == std::wstring::npos ? std::wstring() : existing.substr(0, cut))
-                         : existing;
+    std::wstring above = existing == path ? Parent(existing) : existing;
     WatchKey(root, above, false, REG_NOTIFY_CHANGE_NAME);
+    if (upTo.empty()) return;
+    while (above.size() > upTo.size() && above.rfind(upTo, 0) == 0) {
+        above = Parent(above);
+        WatchKey(root, above, false, REG_NOTIFY_CHANGE_NAME);
+    }
 }
 
 bool Guard::Arm() {
@@ -168,7 +178,7 @@ bool Guard::Arm() {
     WatchPath(HKEY_LOCAL_MACHINE, kPolicyPath, true);
     WatchKey(HKEY_USERS, L"", false, REG_NOTIFY_CHANGE_NAME);  // profiles loaded and unloaded
     for (const std::wstring& sid : watchedAccounts_) {
-        WatchPath(HKEY_USERS, sid + L"\\" + kAddOnPath, false);
+        WatchPath(HKEY_USERS, sid + L"\\" + kAddOnPath, false, sid);
         WatchPath(HKEY_USERS, sid + L"\\" + kPolicyPath, false);
     }
     return !watched_.empty();

@@ -3,8 +3,10 @@
 // that are loaded), and after each change puts back what guard_rules says.
 // Windows only; the service and the console mode (main.cpp) both run it.
 // At most 63 keys are watched (one wait): the computer's keys and HKEY_USERS
-// first, then four for each filtered account whose profile is loaded; an
-// account beyond those is still checked at every wake, but not watched.
+// first, then six for each filtered account whose profile is loaded (its
+// settings key, the keys above it up to its hive, its user-policy key and
+// that key's parent); an account beyond those is still checked at every
+// wake, but not watched.
 #pragma once
 
 #include <windows.h>
@@ -35,7 +37,8 @@ class Guard {
     // the keys as they are now (deleted keys are watched through the nearest
     // key above them that exists).
     bool Arm();
-    void WatchPath(HKEY root, const std::wstring& path, bool subtree);
+    void WatchPath(HKEY root, const std::wstring& path, bool subtree,
+                   const std::wstring& upTo = {});
     void WatchKey(HKEY root, const std::wstring& path, bool subtree, DWORD filter);
     // One pass over every held value; returns the filtered accounts whose
     // profile is loaded (each watched from the next pass on).
