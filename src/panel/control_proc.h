@@ -7,7 +7,7 @@
 // - For a list box, its rows kept beside its own, so the window reads a long
 //   list without a message per row.
 // The state lives in the control's GWLP_USERDATA: a control whose
-// GWLP_USERDATA is in use already is refused with Failure 5.
+// GWLP_USERDATA is in use already is refused with kInvalidArgument.
 #pragma once
 
 #include <windows.h>

@@ -10,9 +10,6 @@
 #include "twips.h"
 #include "win32_failure.h"
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 namespace zendrel {
 

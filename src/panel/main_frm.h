@@ -16,6 +16,7 @@
 #include "handles.h"
 #include "held_store.h"
 #include "main_layout.h"
+#include "messages.h"
 #include "password_rules.h"
 #include "settings.h"
 #include "settings_store.h"
@@ -26,17 +27,11 @@ namespace zendrel {
 
 class MainFrm final : public WindowBase {
   public:
-    // The link to the Filtered Accounts dialog (outside the control table)
-    // and the window menu's item for it.
+    // The link to the Filtered Accounts dialog (outside the control table).
     static constexpr int kIdLinkAccounts = 1101;
-    static constexpr UINT kSysCmdAccounts = 0x0110;
     // The notice of what the guard put back, or that it does not run, shown
-    // once the window shows (when there is something to say), and the window
-    // menu's item for its details.
+    // once the window shows (when there is something to say).
     static constexpr int kIdGuardNotice = 1102;
-    static constexpr UINT kSysCmdGuardNotice = 0x0120;
-    // Posted once the window shows.
-    static constexpr UINT kWmShown = WM_APP + 2;
 
     // programFolder: the folder of the running program, where urls.txt lies,
     // without a trailing separator. dpi: the DPI to lay the window out at;

@@ -12,8 +12,6 @@ namespace zendrel {
 
 namespace {
 
-constexpr UINT kWmSettingsChanged = WM_APP + 1;  // wParam: a SettingsWatcher::Change
-
 unsigned Bit(SettingsWatcher::Change change) {
     return 1u << static_cast<unsigned>(change);
 }

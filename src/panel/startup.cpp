@@ -16,7 +16,7 @@ constexpr const wchar_t* kProgramTitle = kProgramName;
 
 bool LoadCommonControls() noexcept {
     INITCOMMONCONTROLSEX icc{};
-    icc.dwSize = 8;
+    icc.dwSize = sizeof icc;
     icc.dwICC = ICC_USEREX_CLASSES;
     return InitCommonControlsEx(&icc) != FALSE;
 }
