@@ -6,6 +6,7 @@
 #include "main_frm.h"
 #include "msgbox_ex.h"
 #include "pwd_frm.h"
+#include "scoped.h"
 
 namespace zendrel {
 
@@ -13,18 +14,6 @@ namespace {
 
 constexpr wchar_t kLoadIntroduction[] = L"Error occurred trying to load settings: ";
 constexpr wchar_t kLoadTitle[] = L"Load Settings Error";
-
-// Sets a flag for the life of a scope.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
 
 }  // namespace
 

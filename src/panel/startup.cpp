@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "command_line.h"
+#include "program_name.h"
 #include "win32_failure.h"
 
 namespace zendrel {
@@ -22,6 +23,7 @@ bool LoadCommonControls() noexcept {
 }
 
 std::unique_ptr<MainFrm> Main(std::wstring_view commandLine, const std::wstring& programFolder) {
+    SetProgramName(kProgramName);
     LoadCommonControls();
     StartupArguments arguments = ReadArguments(ArgumentText(commandLine));
     for (const std::wstring& piece : arguments.invalid)

@@ -1,4 +1,4 @@
-// A procedure put in front of a control's own, for what the settings windows
+// A procedure put in front of a control's own, for what the kit's windows
 // add to standard controls:
 // - Names that a screen reader reads. The specified tab order puts some
 //   labels after their controls, so the name the system would take from the

@@ -5,6 +5,7 @@
 
 #include "handles.h"
 #include "msgbox_place.h"
+#include "program_name.h"
 
 namespace zendrel {
 
@@ -75,7 +76,7 @@ int MsgBoxEx(HWND owner, const std::wstring& Prompt, int Buttons, const std::wst
     msgTop = YPos;
     msgIcon = hIcon;
 
-    std::wstring title = Title == kDefaultToAppTitle ? std::wstring(kApplicationTitle) : Title;
+    std::wstring title = Title == kDefaultToAppTitle ? ProgramName() : Title;
     UINT style = static_cast<UINT>(Buttons);
     if (hIcon) style |= MB_ICONINFORMATION;
 
