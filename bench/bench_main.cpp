@@ -273,12 +273,17 @@ void WindowLoadAndSave(const std::wstring& folder, const std::string& bytes,
 
 // --- the table ---
 
+// A row without a target: 0, or kInformation to say so in the target column.
+constexpr double kInformation = -1;
+
 void Row(const char* what, double measured, double baseline, const char* unit, double target) {
     double ratio = baseline > 0 ? measured / baseline : 0;
     char targetText[32] = "";
     if (target > 0)
-        std::snprintf(targetText, sizeof(targetText), "<= %.1f %s", target,
+        std::snprintf(targetText, sizeof(targetText), "<= %.2f %s", target,
                       ratio <= target ? "met" : "MISSED");
+    else if (target == kInformation)
+        std::snprintf(targetText, sizeof(targetText), "information");
     std::printf("| %-46s | %9.1f %-2s | %9.1f %-2s | %6.2f | %-12s |\n", what, measured, unit,
                 baseline, unit, ratio, targetText);
     std::fflush(stdout);
@@ -325,7 +330,7 @@ int Run(int runs) {
     Pair start = Alternating(
         runs * 2, [&] { return RunUntilVisible(panel).startMs; },
         [&] { return RunUntilVisible(bare).startMs; });
-    Row("start to visible window", start.measured, start.baseline, "ms", 1.3);
+    Row("start to visible window", start.measured, start.baseline, "ms", kInformation);
     Pair styles = Alternating(
         runs * 2, [&] { return RunUntilVisible(styled).startMs; },
         [&] { return RunUntilVisible(bare).startMs; });
@@ -336,7 +341,7 @@ int Run(int runs) {
     Row("start, that window with the 27 controls, empty", bareControls.measured,
         bareControls.baseline, "ms", 0);
     Row("start, against that window with the controls", start.measured, bareControls.measured, "ms",
-        0);
+        1.05);
 
     const std::string requests = RequestsValue(kRequests);
     double load10k = 0, baseLoad100k = 0;

@@ -129,7 +129,7 @@ MainFrm::~MainFrm() {
 void MainFrm::OnDestroyed() noexcept {
     watcher_.reset();
     tooltip_ = nullptr;
-    if (quitOnDestroy_) PostQuitMessage(0);
+    if (close_.EndsLoop()) PostQuitMessage(0);
 }
 
 void MainFrm::CreateControls() {
@@ -224,7 +224,7 @@ void MainFrm::SetLinkLook(int id, LinkLook look) {
 
 void MainFrm::Show() {
     Form_Load();
-    if (ended_) return;
+    if (close_.Ended()) return;
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
     SetForegroundWindow(Hwnd());

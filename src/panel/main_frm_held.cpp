@@ -330,7 +330,7 @@ void MainFrm::ShowGuardDetails() {
 }
 
 void MainFrm::OpenFilteredAccounts() {
-    if (closing_) return;
+    if (close_.Busy()) return;
     std::vector<AccountRow> rows;
     for (const Account& account : Accounts()) rows.push_back(RowOf(account));
     std::vector<AccountRow> before = rows;

@@ -25,18 +25,6 @@ class RedrawOff {
     HWND hwnd_;
 };
 
-// Sets a flag for the life of a scope.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
-
 // A BSTR freed when it goes out of scope (oleaut32 loaded on first use).
 class Bstr {
   public:
