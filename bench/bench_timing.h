@@ -52,13 +52,18 @@ inline Pair Alternating(int runs, const std::function<double()>& measured,
     return {Median(a), Median(b)};
 }
 
+// A row without a target: 0, or kInformation to say so in the target column.
+inline constexpr double kInformation = -1;
+
 inline void Row(const char* what, double measured, double baseline, const char* unit,
                 double target) {
     double ratio = baseline > 0 ? measured / baseline : 0;
     char targetText[32] = "";
     if (target > 0)
-        std::snprintf(targetText, sizeof(targetText), "<= %.1f %s", target,
+        std::snprintf(targetText, sizeof(targetText), "<= %.2f %s", target,
                       ratio <= target ? "met" : "MISSED");
+    else if (target == kInformation)
+        std::snprintf(targetText, sizeof(targetText), "information");
     std::printf("| %-46s | %9.1f %-2s | %9.1f %-2s | %6.2f | %-12s |\n", what, measured, unit,
                 baseline, unit, ratio, targetText);
     std::fflush(stdout);

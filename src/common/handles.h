@@ -1,5 +1,6 @@
-// Owners of Windows handles: each closes its handle when it goes out of scope,
-// on every path, and can be moved but never copied. Windows only.
+// Owners of Windows handles and COM interfaces: each closes its handle when
+// it goes out of scope, on every path, and can be moved but never copied.
+// Windows only.
 //
 //   FileHandle file(CreateFileW(...));
 //   if (!file) throw FailureFromLastError(...);
@@ -135,5 +136,24 @@ using IconHandle = UniqueHandle<handle_traits::Icon>;
 using LocalMemoryHandle = UniqueHandle<handle_traits::LocalMemory>;
 using MenuHandle = UniqueHandle<handle_traits::Menu>;
 using AcceleratorHandle = UniqueHandle<handle_traits::Accelerators>;
+
+// Releases a COM interface when it goes out of scope.
+template <typename Interface>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    Interface* operator->() const { return p_; }
+    Interface* Get() const { return p_; }
+    Interface** Put() { return &p_; }
+    void** PutVoid() { return reinterpret_cast<void**>(&p_); }
+
+  private:
+    Interface* p_ = nullptr;
+};
 
 }  // namespace zendrel

@@ -27,11 +27,11 @@ class Variant {
     Kind GetKind() const { return static_cast<Kind>(value_.index()); }
     bool IsEmpty() const { return GetKind() == Kind::Empty; }
 
-    // Direct access; each throws Failure 13 (type mismatch) for another kind.
+    // Direct access; each throws kTypeMismatch for another kind.
     const std::wstring& Text() const;
     const Bytes& ByteArray() const;
 
-    // Conversions as the settings program makes them; each throws Failure 13
+    // Conversions as the settings program makes them; each throws kTypeMismatch
     // for a value with no such form and 6 (overflow) for one out of range.
     // Empty is "" and 0; True is "True" and -1; text is parsed as a decimal
     // number (blanks around it allowed, a fraction rounded half to even).

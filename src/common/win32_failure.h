@@ -11,9 +11,10 @@
 namespace zendrel {
 
 // The failure for a Windows error code: access denied, sharing and lock
-// violations give 70 "Permission denied", file not found 53, path not found
-// 76, disk full 61, out of memory 7, each with its standard description;
-// every other error gives 5 with the system's own message text.
+// violations give kPermissionDenied, file not found kFileNotFound, path not
+// found kPathNotFound, disk full kDiskFull, out of memory kOutOfMemory, each
+// with its standard description; every other error gives kInvalidArgument
+// with the system's own message text.
 Failure FailureFromWin32(DWORD error, std::wstring source);
 
 // FailureFromWin32 for the calling thread's last error.

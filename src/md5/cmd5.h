@@ -7,7 +7,7 @@
 // computation is a signed 32-bit integer read as an unsigned word; the helpers
 // compute unsigned results with signed operations that cannot overflow, using
 // two tables filled when the instance is created. Shift and rotation counts
-// are signed 16-bit integers; a count outside 0..31 raises Failure 6 (overflow)
+// are signed 16-bit integers; a count outside 0..31 raises kOverflow
 // with source "CMD5".
 //
 // An instance keeps nothing from one digest to the next: the same text always

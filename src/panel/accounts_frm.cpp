@@ -35,6 +35,7 @@ constexpr ControlSpec kControls[] = {
     {L"btnCancel",       accountsFrm::kIdBtnCancel,      K::Button,        kNoContainer, L"Cancel",                                5325, 4200, 1155,  360, 4},
 };
 // clang-format on
+static_assert(InTabOrder(kControls));
 
 // The list of accounts: left, top, width, height in twips; its columns.
 constexpr int kList[4] = {120, 660, 6360, 2520};

@@ -14,18 +14,6 @@ namespace {
 constexpr wchar_t kLoadIntroduction[] = L"Error occurred trying to load settings: ";
 constexpr wchar_t kLoadTitle[] = L"Load Settings Error";
 
-// Sets a flag for the life of a scope.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
-
 }  // namespace
 
 void MainFrm::Form_Load() {
@@ -41,14 +29,22 @@ void MainFrm::Form_Load() {
     }
     ShowPassword(storedPassword_);
     if (!storedPassword_.digest.empty()) {
-        FlagScope closing(closing_);  // no close may ask anything meanwhile
+        close_.On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
         pwdFrm dialog;
         dialog.Hint = storedPassword_.hint;
         dialog.Digest = storedPassword_.digest;
-        if (dialog.DisplayDialog(Hwnd()) != 1) {
+        int answer = 0;
+        try {
+            answer = dialog.DisplayDialog(Hwnd());
+        } catch (...) {
+            close_.On(CloseEvent::Interrupted);
+            throw;
+        }
+        if (answer != 1) {
             EndProgram();
             return;
         }
+        close_.On(CloseEvent::PasswordGiven);
     }
     LoadResult loaded = store_.Load();
     loaded_ = std::move(loaded.settings);
@@ -65,28 +61,35 @@ bool MainFrm::Form_QueryUnload() {
         PasswordFields password = CurrentPasswordFields();
         // Nothing is saved: a password the user never confirmed would lock
         // the settings with a text nobody may know.
-        if (NewPasswordUnconfirmed(password))
-            return RefuseEntry(
-                txtPwd,
-                L"The password and the confirmation password are not the same.\r\n"
-                L"Nothing has been saved. Please type the new password again in both "
-                L"boxes, then close the window to save.",
-                L"Confirm Password");
+        if (NewPasswordUnconfirmed(password)) {
+            RefuseEntry(txtPwd,
+                        L"The password and the confirmation password are not the same.\r\n"
+                        L"Nothing has been saved. Please type the new password again in both "
+                        L"boxes, then close the window to save.",
+                        L"Confirm Password");
+            CloseStep(CloseEvent::EntryRefused);
+            return false;
+        }
         // "hint" is ANSI text: other letters would be stored as "?".
         std::optional<PasswordSetting> saved = PasswordToSave(password);
-        if (saved && !FitsAnsi(saved->hint))
-            return RefuseEntry(txtHint,
-                               L"The hint has characters that Zendrel cannot store on this "
-                               L"computer.\r\nNothing has been saved. Please type the hint with "
-                               L"other letters, then close the window to save.",
-                               L"Password Hint");
+        if (saved && !FitsAnsi(saved->hint)) {
+            RefuseEntry(txtHint,
+                        L"The hint has characters that Zendrel cannot store on this "
+                        L"computer.\r\nNothing has been saved. Please type the hint with "
+                        L"other letters, then close the window to save.",
+                        L"Password Hint");
+            CloseStep(CloseEvent::EntryRefused);
+            return false;
+        }
+        CloseStep(CloseEvent::AnsweredYes);
         SaveAllSettings();
-        return ended_;  // false only when the save's own failure handler ran
+        return close_.Ended();  // false only when the save's own failure handler ran
     }
     if (answer == IDNO) {
-        EndProgram();
+        CloseStep(CloseEvent::AnsweredNo);
         return true;
     }
+    CloseStep(CloseEvent::AnsweredCancel);
     return false;
 }
 
@@ -100,39 +103,51 @@ void MainFrm::btnClose_Click() {
 }
 
 void MainFrm::Unload() {
-    if (closing_) return;  // the close under way answers for this one too
-    bool close = false;
-    {
-        FlagScope closing(closing_);
-        close = Form_QueryUnload();
-    }
-    if (close && !ended_) EndProgram();
-    if (!ended_) HandlePendingChanges();
+    // A close under way answers for this one too.
+    if (close_.On(CloseEvent::CloseAsked) == CloseAction::Ask) AskToClose();
 }
 
 bool MainFrm::QueryEndSession() {
-    if (closing_) return false;
-    bool close = false;
-    {
-        FlagScope closing(closing_);
-        close = Form_QueryUnload();
+    if (close_.On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
+    return AskToClose();
+}
+
+bool MainFrm::AskToClose() {
+    try {
+        return Form_QueryUnload();
+    } catch (...) {
+        close_.On(CloseEvent::Interrupted);
+        throw;
     }
-    if (!ended_) HandlePendingChanges();
-    return close;
 }
 
 void MainFrm::SaveAllSettings() {
     try {
         SaveSettings();
-        EndProgram();
     } catch (...) {
         ShowFailureReport(Hwnd(), L"Error occurred trying to save settings: ",
                           L"Save Settings Error", CurrentFailure());
+        CloseStep(CloseEvent::SaveFailed);
+        return;
+    }
+    CloseStep(CloseEvent::Saved);
+}
+
+void MainFrm::CloseStep(CloseEvent event) {
+    switch (close_.On(event)) {
+        case CloseAction::End:
+            if (Hwnd()) DestroyWindow(Hwnd());
+            break;
+        case CloseAction::Stay:
+            HandlePendingChanges();
+            break;
+        default:
+            break;
     }
 }
 
 void MainFrm::SaveSettings() {
-    permissionsShownThisSave_ = false;
+    close_.BeginSave();
     Settings current = CurrentSettings();
     KeepHeldSettings(current);
     for (Setting setting : kSaveOrder)
@@ -149,8 +164,7 @@ Outcome MainFrm::SaveApprovedSites() const {
 }
 
 void MainFrm::EndProgram() {
-    ended_ = true;
-    if (Hwnd()) DestroyWindow(Hwnd());
+    CloseStep(CloseEvent::EndAsked);
 }
 
 }  // namespace zendrel

@@ -10,9 +10,6 @@
 #include "twips.h"
 #include "win32_failure.h"
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 namespace zendrel {
 
@@ -132,7 +129,7 @@ MainFrm::~MainFrm() {
 void MainFrm::OnDestroyed() noexcept {
     watcher_.reset();
     tooltip_ = nullptr;
-    if (quitOnDestroy_) PostQuitMessage(0);
+    if (close_.EndsLoop()) PostQuitMessage(0);
 }
 
 void MainFrm::CreateControls() {
@@ -227,7 +224,7 @@ void MainFrm::SetLinkLook(int id, LinkLook look) {
 
 void MainFrm::Show() {
     Form_Load();
-    if (ended_) return;
+    if (close_.Ended()) return;
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
     SetForegroundWindow(Hwnd());

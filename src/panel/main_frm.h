@@ -12,10 +12,12 @@
 #include <optional>
 #include <string>
 
+#include "close_sequence.h"
 #include "controls.h"
 #include "handles.h"
 #include "held_store.h"
 #include "main_layout.h"
+#include "messages.h"
 #include "password_rules.h"
 #include "settings.h"
 #include "settings_store.h"
@@ -26,17 +28,11 @@ namespace zendrel {
 
 class MainFrm final : public WindowBase {
   public:
-    // The link to the Filtered Accounts dialog (outside the control table)
-    // and the window menu's item for it.
+    // The link to the Filtered Accounts dialog (outside the control table).
     static constexpr int kIdLinkAccounts = 1101;
-    static constexpr UINT kSysCmdAccounts = 0x0110;
     // The notice of what the guard put back, or that it does not run, shown
-    // once the window shows (when there is something to say), and the window
-    // menu's item for its details.
+    // once the window shows (when there is something to say).
     static constexpr int kIdGuardNotice = 1102;
-    static constexpr UINT kSysCmdGuardNotice = 0x0120;
-    // Posted once the window shows.
-    static constexpr UINT kWmShown = WM_APP + 2;
 
     // programFolder: the folder of the running program, where urls.txt lies,
     // without a trailing separator. dpi: the DPI to lay the window out at;
@@ -55,11 +51,11 @@ class MainFrm final : public WindowBase {
     bool PreTranslateMessage(MSG& msg);
 
     // When set, the end of the program posts WM_QUIT, ending the message loop.
-    void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+    void SetQuitOnDestroy(bool quit) { close_.SetEndsLoop(quit); }
 
     // The program has ended: the window is gone, or going, and nothing more
     // of it runs.
-    bool Ended() const { return ended_; }
+    bool Ended() const { return close_.Ended(); }
 
     // How often the window has re-read settings that another program changed
     // while it was open.
@@ -108,11 +104,18 @@ class MainFrm final : public WindowBase {
     // Whether the window may end with the session: the question, unless a
     // close is in progress (then "not now").
     bool QueryEndSession();
+    // The question of a close the sequence let begin; a failure in it
+    // leaves the window open.
+    bool AskToClose();
     // Saves every setting in order, each outcome reported, then ends the
     // program; returns early only when its own failure handler ran.
     void SaveAllSettings();
+    // Does what the close sequence answers to an event: ends the program or
+    // shows the news that waited.
+    void CloseStep(CloseEvent event);
     Outcome SaveApprovedSites() const;
-    // Ends the program: the window goes and the message loop ends.
+    // Ends the program without a question: the window goes and the message
+    // loop ends.
     void EndProgram();
 
     // --- settings <-> controls (main_frm_settings.cpp) ---
@@ -248,13 +251,11 @@ class MainFrm final : public WindowBase {
     FINDREPLACEW find_{};
     wchar_t findText_[256] = {};
     HWND findDialog_ = nullptr;
-    bool permissionsShownThisSave_ = false;
-    bool quitOnDestroy_ = false;
-    bool closing_ = false;  // the question, a save or the password dialog is under way
+    // The close under way, and the news of outside changes that waits for it
+    // (bits of SettingsWatcher::Change).
+    CloseSequence close_;
     std::unique_ptr<SettingsWatcher> watcher_;
-    unsigned pendingChanges_ = 0;  // bits of SettingsWatcher::Change
     int liveRefreshes_ = 0;
-    bool ended_ = false;
     HeldState held_;
     std::wstring guardDetails_;
     UINT guardDetailsIcon_ = MB_ICONINFORMATION;

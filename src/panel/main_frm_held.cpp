@@ -26,15 +26,11 @@ constexpr wchar_t kAccountsMenuItem[] = L"Filtered &Accounts...";
 constexpr wchar_t kAccountsTitle[] = L"Filtered Accounts";
 // In "Other Settings", right of chkEnable, where the frame has room.
 constexpr TwipsRect kAccountsLinkTwips = {105 + 4440, 4875 + 345, 1620, 255};
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 // The guard's notice: below "Other Settings", between the help link and Close.
 constexpr TwipsRect kGuardNoticeTwips = {1440, 7425, 3540, 435};
 constexpr wchar_t kGuardMenuItem[] = L"What the &Guard Put Back...";
 constexpr wchar_t kGuardTitle[] = L"Zendrel Guard";
-constexpr UINT kWmHeldPlace = WM_APP + 0x41;  // posted after a change of DPI
 constexpr int kMaxNoticeRecords = 10;
 
 void Place(HWND control, const TwipsRect& twips, int dpi, HFONT font) {
@@ -335,7 +331,7 @@ void MainFrm::ShowGuardDetails() {
 }
 
 void MainFrm::OpenFilteredAccounts() {
-    if (closing_) return;
+    if (close_.Busy()) return;
     std::vector<AccountRow> rows;
     for (const Account& account : Accounts()) rows.push_back(RowOf(account));
     std::vector<AccountRow> before = rows;

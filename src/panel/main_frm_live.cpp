@@ -12,8 +12,6 @@ namespace zendrel {
 
 namespace {
 
-constexpr UINT kWmSettingsChanged = WM_APP + 1;  // wParam: a SettingsWatcher::Change
-
 unsigned Bit(SettingsWatcher::Change change) {
     return 1u << static_cast<unsigned>(change);
 }
@@ -65,10 +63,8 @@ std::optional<LRESULT> MainFrm::HandleLiveMessage(UINT msg, WPARAM wParam) {
 void MainFrm::OnSettingsChanged(unsigned changes) {
     // While the question or a save is under way the controls are what is
     // being saved: the news waits until the window stays open.
-    if (closing_) {
-        pendingChanges_ |= changes;
-        return;
-    }
+    changes = close_.ChangesArrived(changes);
+    if (!changes) return;
     ++liveRefreshes_;
     if (changes & Bit(SettingsWatcher::Change::ProgramFolder)) RefreshApprovedSites();
     if (changes & Bit(SettingsWatcher::Change::MachineKey)) {
@@ -79,9 +75,7 @@ void MainFrm::OnSettingsChanged(unsigned changes) {
 }
 
 void MainFrm::HandlePendingChanges() {
-    unsigned changes = pendingChanges_;
-    pendingChanges_ = 0;
-    if (changes) OnSettingsChanged(changes);
+    if (unsigned changes = close_.TakeWaitingChanges()) OnSettingsChanged(changes);
 }
 
 void MainFrm::RefreshApprovedSites() {

@@ -79,20 +79,20 @@ void MainFrm::chkEnable_Click() {
     // The box now shows a choice (the user's, or the value the load just
     // read), so "mode" is the window's to save, even after a failed load.
     loaded_.mode = chkEnable.Value() == 1;
-    permissionsShownThisSave_ = false;
+    close_.BeginSave();
     ReportOutcome(Setting::Mode, store_.SaveMode(*loaded_.mode));
 }
 
 void MainFrm::ReportOutcome(Setting setting, const Outcome& outcome) {
     if (outcome.kind == Outcome::Kind::Refused) {
-        if (!permissionsShownThisSave_) ShowPermissionsMessage();
+        if (!close_.RefusalShown()) ShowPermissionsMessage();
     } else if (outcome.kind == Outcome::Kind::Failed) {
         ShowFailureReport(Hwnd(), SaveIntroduction(setting), kSaveErrorTitle, *outcome.failure);
     }
 }
 
 void MainFrm::ShowPermissionsMessage() {
-    permissionsShownThisSave_ = true;
+    close_.NoteRefusalShown();
     MessageBoxW(Hwnd(),
                 L"You currently don't have the proper system permissions to save settings, "
                 L"please be sure to log in with an \r\n"

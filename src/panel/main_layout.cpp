@@ -47,6 +47,7 @@ constexpr std::array<ControlSpec, 32> kControls{{
     {L"Image1",         kIdImage1,         K::Image,       kIdFrame1,   L"",                                       165,  300,  480,  480, kNoTabIndex},
 }};
 // clang-format on
+static_assert(InTabOrder(kControls));
 
 }  // namespace
 

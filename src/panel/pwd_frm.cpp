@@ -35,6 +35,7 @@ constexpr ControlSpec kControls[] = {
     {L"cancelBtn", pwdFrm::kIdCancelBtn, K::Button,        kNoContainer, L"Cancel",         2854, 1545, 1005,  360, 2},
 };
 // clang-format on
+static_assert(InTabOrder(kControls));
 
 std::wstring EntryText(HWND edit) {
     int length = GetWindowTextLengthW(edit);
@@ -128,7 +129,10 @@ void pwdFrm::btnOk_Click() {
     }
     HWND dialog = Hwnd();
     MessageBoxW(dialog, kInvalidText, kInvalidTitle, kInvalidStyle);
-    // Let what the box left pending be handled, then offer the entry again.
+    // The box, as it goes, gives the focus back to the control that had it
+    // (OK) partly through posted messages. They are handled here first, so
+    // that the focus and selection set below are the last word and the entry
+    // is offered again.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {

@@ -11,42 +11,11 @@
 #include "handles.h"
 #include "late_bound.h"
 #include "launch_rules.h"
+#include "scoped.h"
 
 namespace zendrel {
 
 namespace {
-
-// Releases a COM interface when it goes out of scope.
-template <typename Interface>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() {
-        if (p_) p_->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    Interface* operator->() const { return p_; }
-    Interface* Get() const { return p_; }
-    Interface** Put() { return &p_; }
-    void** PutVoid() { return reinterpret_cast<void**>(&p_); }
-
-  private:
-    Interface* p_ = nullptr;
-};
-
-// A BSTR freed when it goes out of scope.
-class Bstr {
-  public:
-    explicit Bstr(const std::wstring& text) : b_(late::SysAllocString(text.c_str())) {}
-    ~Bstr() { late::SysFreeString(b_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return b_; }
-
-  private:
-    BSTR b_;
-};
 
 // The desktop shell's ShellExecute: the desktop window's view, asked for its
 // automation object, gives the shell application of the desktop's process.

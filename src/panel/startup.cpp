@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "command_line.h"
+#include "program_name.h"
 #include "win32_failure.h"
 
 namespace zendrel {
@@ -16,12 +17,13 @@ constexpr const wchar_t* kProgramTitle = kProgramName;
 
 bool LoadCommonControls() noexcept {
     INITCOMMONCONTROLSEX icc{};
-    icc.dwSize = 8;
+    icc.dwSize = sizeof icc;
     icc.dwICC = ICC_USEREX_CLASSES;
     return InitCommonControlsEx(&icc) != FALSE;
 }
 
 std::unique_ptr<MainFrm> Main(std::wstring_view commandLine, const std::wstring& programFolder) {
+    SetProgramName(kProgramName);
     LoadCommonControls();
     StartupArguments arguments = ReadArguments(ArgumentText(commandLine));
     for (const std::wstring& piece : arguments.invalid)

@@ -51,7 +51,7 @@ Variant ListedValue(std::uint32_t type, std::span<const std::uint8_t> data,
 
 // SetRegistryValue and WriteRemoteRegistryValue: the bytes to store for
 // dtype, or nullopt for a type that is not written. A value with no such form
-// throws Failure 13 (type mismatch) or 6 (overflow).
+// throws kTypeMismatch or kOverflow.
 std::optional<Bytes> StoredData(const Variant& value, std::int32_t dtype,
                                 const AnsiConversions& ansi);
 

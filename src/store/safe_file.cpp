@@ -298,8 +298,8 @@ bool FileHolds(const std::wstring& path, std::string_view bytes) {
     }
 }
 
-void ReplaceFile(const std::wstring& path, const std::function<void(const Writer&)>& content,
-                 Missing missing, const std::function<void(std::size_t)>& afterBlock) {
+void ReplaceContent(const std::wstring& path, const std::function<void(const Writer&)>& content,
+                    Missing missing, const std::function<void(std::size_t)>& afterBlock) {
     // Refusals first, before any other file is made: the file must exist (or
     // may be created) and must not be read-only (refused at once: waiting
     // would not change it).

@@ -2,7 +2,8 @@
 // lists the programs export. Windows only; internal to the store.
 //
 // Failures are thrown as Failure with source "ZendrelPanel" and the numbers of
-// FailureFromWin32 (70 when access is refused, 53 when a file is missing).
+// FailureFromWin32 (kPermissionDenied when access is refused, kFileNotFound when a file is
+// missing).
 #pragma once
 
 #include <windows.h>
@@ -43,17 +44,17 @@ enum class Missing { Refuse, Create };
 // temporary file in the same folder, which gets the original's attributes and
 // access list and then takes its place with a single rename. On failure the
 // file stays as it was and the temporary file is removed. A read-only file,
-// or one this user may not write or delete, is refused with 70 before anything
+// or one this user may not write or delete, is refused with kPermissionDenied before anything
 // is written; a reader that holds the file without sharing its deletion is
 // waited for, for up to about two seconds, both before and at the rename. A
-// missing file is refused with 53, or with Missing::Create made: the temporary
+// missing file is refused with kFileNotFound, or with Missing::Create made: the temporary
 // file then keeps what the folder gives a new file. `content` runs after the
 // refusals and hands the bytes, a piece at a time and in order, to the Writer
 // it is given (so a long file need not be whole in memory first);
 // `afterBlock`, when set, runs after each block written.
 using Writer = std::function<void(std::string_view)>;
-void ReplaceFile(const std::wstring& path, const std::function<void(const Writer&)>& content,
-                 Missing missing, const std::function<void(std::size_t)>& afterBlock = nullptr);
+void ReplaceContent(const std::wstring& path, const std::function<void(const Writer&)>& content,
+                    Missing missing, const std::function<void(std::size_t)>& afterBlock = nullptr);
 
 }  // namespace safe_file
 

@@ -51,10 +51,6 @@ struct Settings {
 // The settings one by one, as loads and saves name them.
 enum class Setting { ApprovedSites, RequestedSites, ActivityLogging, Mode, Password };
 
-// The order in which the four settings of the lists and switches load.
-inline constexpr std::array<Setting, 4> kLoadOrder = {
-    Setting::ApprovedSites, Setting::RequestedSites, Setting::ActivityLogging, Setting::Mode};
-
 // The order in which a save of every setting writes them.
 inline constexpr std::array<Setting, 5> kSaveOrder = {
     Setting::ActivityLogging, Setting::ApprovedSites, Setting::RequestedSites, Setting::Mode,
@@ -74,7 +70,7 @@ struct Outcome {
     static Outcome Done() { return {Kind::Done, std::nullopt}; }
     static Outcome Skipped() { return {Kind::Skipped, std::nullopt}; }
     static Outcome Refused() { return {Kind::Refused, std::nullopt}; }
-    // A failure: refused for "Permission denied" (70), failed for the rest.
+    // A failure: refused for "Permission denied" (kPermissionDenied), failed for the rest.
     static Outcome From(const Failure& failure) {
         if (failure.Number() == kPermissionDenied) return Refused();
         return {Kind::Failed, failure};

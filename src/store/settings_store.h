@@ -60,7 +60,7 @@ class SettingsStore {
 
     // The stored digest and hint. Creates the machine key when it is missing.
     // Throws Failure when a password may be stored that cannot be read (the
-    // key can be neither read nor created: 70; "config" is unreadable, or no
+    // key can be neither read nor created: kPermissionDenied; "config" is unreadable, or no
     // text: 13), so the caller must not open the settings.
     PasswordSetting LoadPassword() const;
 
@@ -70,7 +70,7 @@ class SettingsStore {
     LoadResult Load() const;
 
     // Each loader throws Failure. A stored switch is on only for exactly 1;
-    // a value that is no number, or outside 16 bits, is a failure (13 or 6).
+    // a value that is no number, or outside 16 bits, is a failure (kTypeMismatch or kOverflow).
     std::vector<std::wstring> LoadApprovedSites() const;
     // urls.txt's bytes, for a later save or re-read to compare with.
     std::shared_ptr<const std::string> LoadUrlsBytes() const;

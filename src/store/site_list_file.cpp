@@ -74,7 +74,7 @@ SiteImport ImportSiteFile(const std::wstring& path, const std::vector<std::wstri
 void ExportSiteList(const std::wstring& path, const std::vector<std::wstring>& sites,
                     SiteListFormat format) {
     try {
-        safe_file::ReplaceFile(
+        safe_file::ReplaceContent(
             path, [&](const safe_file::Writer& write) { write(ExportBytes(sites, format)); },
             safe_file::Missing::Create);
     } catch (const std::bad_alloc&) {

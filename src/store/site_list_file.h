@@ -1,7 +1,7 @@
 // Site lists in files the user names: reading one for import, writing the
 // approved sites for export. Windows only. Failures are thrown as Failure
-// with source "ZendrelPanel" (70 when access is refused or the file is held
-// by another program, 53 when it is missing).
+// with source "ZendrelPanel" (kPermissionDenied when access is refused or the file is held
+// by another program, kFileNotFound when it is missing).
 #pragma once
 
 #include <string>
@@ -30,7 +30,7 @@ enum class SiteListFormat {
 
 // Writes one line per site to `path`, a new file or an existing one, safely:
 // a temporary file in the same folder and one rename (an existing file keeps
-// its attributes and access list; a read-only one is refused with 70). A site
+// its attributes and access list; a read-only one is refused with kPermissionDenied). A site
 // that the ANSI code page cannot hold makes an ANSI export fail with 5 before
 // anything is written, rather than reach the file garbled.
 void ExportSiteList(const std::wstring& path, const std::vector<std::wstring>& sites,

@@ -108,7 +108,7 @@ namespace detail {
 void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines,
                   const std::function<void(std::size_t)>& afterBlock) {
     try {
-        safe_file::ReplaceFile(
+        safe_file::ReplaceContent(
             ReachablePath(path),
             [&lines](const safe_file::Writer& write) { WriteUrlLines(lines, write); },
             safe_file::Missing::Refuse, afterBlock);

@@ -4,7 +4,8 @@
 // The file is text in the ANSI code page, one site per line, each line ended
 // by CR LF. It must exist: neither function ever creates it. Both throw
 // Failure, with source "ZendrelPanel" and the numbers of FailureFromWin32
-// (70 when access is refused, 53 when the file is missing). A path too long
+// (kPermissionDenied when access is refused, kFileNotFound when the file is
+// missing). A path too long
 // for a plain path (a program folder deeper than MAX_PATH) is reached in the
 // extended-length form.
 #pragma once
@@ -38,11 +39,11 @@ std::vector<std::wstring> UrlsFileSites(std::string_view bytes);
 // gets the original's attributes and access list and then takes its place
 // with a single rename. On failure the file stays as it was and the temporary
 // file is removed. A read-only file, or one whose access list does not let
-// this user write or delete it, is refused with 70 at once, before anything
+// this user write or delete it, is refused with kPermissionDenied at once, before anything
 // is written. A reader that holds the file
 // without sharing its deletion (the add-on, through fopen) is waited for, with
 // growing pauses, for up to about two seconds, both before anything is written
-// and at the rename; a reader that holds it longer makes the save fail with 70.
+// and at the rename; a reader that holds it longer makes the save fail with kPermissionDenied.
 void SaveUrlsFile(const std::wstring& path, const std::vector<std::wstring>& lines);
 
 namespace detail {

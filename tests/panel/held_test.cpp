@@ -124,7 +124,7 @@ TEST_F(HeldTest, TheAccountsLinkLiesInFreeSpaceOfOtherSettingsAndTheMenuHasTheDi
         RECT other = RectInParent(control);
         EXPECT_FALSE(IntersectRect(&overlap, &at, &other)) << std::wstring(row.name).c_str();
     }
-    EXPECT_NE(GetMenuState(GetSystemMenu(window->Hwnd(), FALSE), MainFrm::kSysCmdAccounts,
+    EXPECT_NE(GetMenuState(GetSystemMenu(window->Hwnd(), FALSE), kSysCmdAccounts,
                            MF_BYCOMMAND),
               static_cast<UINT>(-1));
     EXPECT_TRUE(boxes.Seen().empty());
@@ -161,7 +161,7 @@ TEST_F(HeldTest, TickingTheSignedInAccountKeepsItsFilterOnAtOnceAndHoldsTheCheck
             return true;
         },
     });
-    PostMessageW(window->Hwnd(), WM_SYSCOMMAND, MainFrm::kSysCmdAccounts, 0);
+    PostMessageW(window->Hwnd(), WM_SYSCOMMAND, kSysCmdAccounts, 0);
     Pump(*window);
     ASSERT_EQ(driver.Done(), 2u);
     EXPECT_EQ(filterBefore, L"off");
@@ -216,7 +216,7 @@ TEST_F(HeldTest, TheGuardsRecordsShowOnceInTheNoticeWithTheGuardsState) {
                   L"Zendrel put back 1 setting; the guard is not installed. Details...");
         EXPECT_TRUE(TextFits(notice));
         EXPECT_TRUE(boxes.Seen().empty());  // nothing in the way of the window
-        SendMessageW(window->Hwnd(), WM_SYSCOMMAND, MainFrm::kSysCmdGuardNotice, 0);
+        SendMessageW(window->Hwnd(), WM_SYSCOMMAND, kSysCmdGuardNotice, 0);
         ASSERT_EQ(boxes.Seen().size(), 1u);
         EXPECT_EQ(boxes.Seen()[0].title, L"Zendrel Guard");
         EXPECT_NE(boxes.Seen()[0].text.find(RecordSentence(record)), std::wstring::npos);

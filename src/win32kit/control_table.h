@@ -1,5 +1,5 @@
 // A window's controls as data: one row per control, in the order the window
-// creates them, which is the tab order. Positions are in twips relative to
+// creates them, which is the tab order (InTabOrder checks a table). Positions are in twips relative to
 // the row's container; the window turns them into pixels at its DPI
 // (pixels = twips x DPI / 1440). Needs no Windows.
 #pragma once
@@ -44,14 +44,23 @@ struct TwipsRect {
     int left, top, width, height;
 };
 
+// Whether the rows of the tab order come in it (rows outside it may stand
+// anywhere): the order a window creates them in is the order Tab walks them.
+constexpr bool InTabOrder(std::span<const ControlSpec> table) {
+    int previous = kNoTabIndex;
+    for (const ControlSpec& row : table) {
+        if (row.tabIndex == kNoTabIndex) continue;
+        if (row.tabIndex <= previous) return false;
+        previous = row.tabIndex;
+    }
+    return true;
+}
+
 // The row of a control; throws std::out_of_range for an unknown id.
 const ControlSpec& FindControl(std::span<const ControlSpec> table, int id);
 
 // The control's rectangle relative to the window's client area: its own
 // offset plus the offsets of its containers.
 TwipsRect WindowTwips(std::span<const ControlSpec> table, const ControlSpec& row);
-
-// Whether the control is a window that takes the keyboard focus with Tab.
-bool TakesFocus(ControlKind kind);
 
 }  // namespace zendrel

@@ -23,7 +23,7 @@ void CreateControlWindows(HWND parent, std::span<const ControlSpec> table, int d
 // Moves and sizes every control of the table to its place at dpi.
 void PlaceControls(HWND parent, std::span<const ControlSpec> table, int dpi);
 
-// The font of the program's windows: Tahoma at `points`, for dpi.
+// The font of the kit's windows: Tahoma at `points`, for dpi.
 FontHandle CreateWindowFont(int points, int dpi, bool underline = false);
 
 // Gives every control of the table the font.

@@ -1,4 +1,4 @@
-// The base of the program's windows and dialogs: keeps `this` with the
+// The base of windows and dialogs: keeps `this` with the
 // window, forwards every message to the object, and is the one place where a
 // failure that no handler of its own caught is stopped and reported, so that
 // nothing escapes into user32.

@@ -1,6 +1,6 @@
-// Thin wrappers over the controls of the settings windows, giving the forms
+// Thin wrappers over standard controls, giving the forms
 // the operations they use. Each holds the control's handle only; the window
-// owns the control. Operations on a row that does not exist throw Failure 5.
+// owns the control. Operations on a row that does not exist throw kInvalidArgument.
 #pragma once
 
 #include <windows.h>

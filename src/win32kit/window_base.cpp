@@ -1,11 +1,12 @@
 #include "window_base.h"
 
 #include "failure_report.h"
+#include "program_name.h"
 
 namespace zendrel {
 
 void WindowBase::ReportUnhandled(const Failure& failure) noexcept {
-    ShowFailureReport(hwnd_, L"Error occurred trying to handle a window event: ", kProgramName,
+    ShowFailureReport(hwnd_, L"Error occurred trying to handle a window event: ", ProgramName(),
                       failure);
 }
 

@@ -1,6 +1,7 @@
 #include "control_windows.h"
 
 #include "control_proc.h"
+#include "program_name.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -60,7 +61,7 @@ void CreateControlWindow(HWND parent, std::span<const ControlSpec> table, const 
                                    TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi),
                                    parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                    GetModuleHandleW(nullptr), nullptr);
-    if (!control) throw FailureFromLastError(kProgramName);
+    if (!control) throw FailureFromLastError(ProgramName());
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.kind == ControlKind::PasswordBox) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
     if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PasswordBox)
@@ -104,7 +105,7 @@ FontHandle CreateWindowFont(int points, int dpi, bool underline) {
     lf.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
     FontHandle font(CreateFontIndirectW(&lf));
-    if (!font) throw Failure(kOutOfMemory, kProgramName);
+    if (!font) throw Failure(kOutOfMemory, ProgramName());
     return font;
 }
 

@@ -12,14 +12,11 @@
 
 #include <string>
 
-#include "failure.h"
 
 namespace zendrel {
 
-// The title that the standard message boxes of the program carry.
-inline constexpr const wchar_t* kApplicationTitle = kProgramName;
-
-// Stands for kApplicationTitle when passed as Title (exact letter case).
+// Stands for the program's name (ProgramName) when passed as Title (exact
+// letter case).
 inline constexpr wchar_t kDefaultToAppTitle[] = L"SWVB_DEFAULT_TO_APP_TITLE";
 
 // Shows Prompt in the standard message box owned by owner (may be null) with

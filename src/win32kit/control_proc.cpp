@@ -9,6 +9,7 @@
 
 #include "failure.h"
 #include "late_bound.h"
+#include "program_name.h"
 
 namespace zendrel {
 
@@ -176,13 +177,13 @@ void FollowRows(KeptRows& kept, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT 
 // control's GWLP_USERDATA (which no system control uses) rather than through
 // the common controls' subclass list: there every message to the control pays
 // for a property look-up, which under some systems costs as much as a hundred
-// plain messages, and a list of 100 000 sites takes a message per row.
+// plain messages, and a list of 100 000 rows takes a message per row.
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     auto* state = reinterpret_cast<ControlState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (msg == kMsgKeptRows) return state->rows ? reinterpret_cast<LRESULT>(&*state->rows) : 0;
     if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT && !state->name.empty()) {
-        // The password dialog is asked before the main window shows, which
-        // enters the apartment otherwise.
+        // A control may be asked before anything else of the thread entered
+        // the apartment.
         late::EnterComApartment();
         IAccessible* inner = nullptr;
         if (SUCCEEDED(late::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
@@ -219,7 +220,7 @@ ControlState& StateOf(HWND control) {
     auto state = std::make_unique<ControlState>();
     state->original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
     if (!state->original || GetWindowLongPtrW(control, GWLP_USERDATA) != 0)
-        throw Failure(kInvalidArgument, kProgramName);
+        throw Failure(kInvalidArgument, ProgramName());
     SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.get()));
     SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc));
     return *state.release();  // the control's WM_NCDESTROY frees it

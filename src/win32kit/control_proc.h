@@ -1,4 +1,4 @@
-// A procedure put in front of a control's own, for what the settings windows
+// A procedure put in front of a control's own, for what the kit's windows
 // add to standard controls:
 // - Names that a screen reader reads. The specified tab order puts some
 //   labels after their controls, so the name the system would take from the
@@ -7,7 +7,7 @@
 // - For a list box, its rows kept beside its own, so the window reads a long
 //   list without a message per row.
 // The state lives in the control's GWLP_USERDATA: a control whose
-// GWLP_USERDATA is in use already is refused with Failure 5.
+// GWLP_USERDATA is in use already is refused with kInvalidArgument.
 #pragma once
 
 #include <windows.h>

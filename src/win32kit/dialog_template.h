@@ -1,4 +1,4 @@
-// What the program's modal dialogs share: an in-memory dialog template
+// What modal dialogs made from a control table share: an in-memory dialog template
 // (the controls come from a control table at WM_INITDIALOG) and the place of
 // a dialog over its owner.
 #pragma once

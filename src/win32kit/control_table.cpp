@@ -21,18 +21,4 @@ TwipsRect WindowTwips(std::span<const ControlSpec> table, const ControlSpec& row
     return rect;
 }
 
-bool TakesFocus(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::TextBox:
-        case ControlKind::PasswordBox:
-        case ControlKind::Button:
-        case ControlKind::DefaultButton:
-        case ControlKind::ListBox:
-        case ControlKind::CheckBox:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace zendrel

@@ -5,6 +5,7 @@
 
 #include "handles.h"
 #include "msgbox_place.h"
+#include "program_name.h"
 
 namespace zendrel {
 
@@ -16,8 +17,7 @@ int msgLeft = 0;
 int msgTop = 0;
 HICON msgIcon = nullptr;
 
-constexpr int kIconInformation = 64;
-constexpr UINT kPlaceFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;  // 0x15
+constexpr UINT kPlaceFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
 
 PlaceRect ToPlaceRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
@@ -76,9 +76,9 @@ int MsgBoxEx(HWND owner, const std::wstring& Prompt, int Buttons, const std::wst
     msgTop = YPos;
     msgIcon = hIcon;
 
-    std::wstring title = Title == kDefaultToAppTitle ? std::wstring(kApplicationTitle) : Title;
+    std::wstring title = Title == kDefaultToAppTitle ? ProgramName() : Title;
     UINT style = static_cast<UINT>(Buttons);
-    if (hIcon) style |= kIconInformation;
+    if (hIcon) style |= MB_ICONINFORMATION;
 
     int answer = MessageBoxW(owner, Prompt.c_str(), title.c_str(), style);
     RemoveHook();  // the box was never activated (it could not be shown)

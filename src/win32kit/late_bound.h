@@ -1,4 +1,4 @@
-// The few functions the settings window takes from libraries it needs only
+// The few functions the kit's windows take from libraries they need only
 // now and then: the shell, COM, accessibility and the common dialogs. Each
 // library is loaded (from the system folder) the first time one of its
 // functions is called, not when the program starts: every library loaded at

@@ -7,6 +7,7 @@
 
 #include "message_boxes.h"
 #include "msgbox_ex.h"
+#include "program_name.h"
 
 namespace zendrel {
 namespace {
@@ -146,16 +147,20 @@ TEST(MsgBoxEx, ReturnsTheCodeOfTheButtonPressed) {
     }
 }
 
-TEST(MsgBoxEx, StandsTheApplicationTitleForTheExactPlaceholderOnly) {
+TEST(MsgBoxEx, StandsTheProgramNameForTheExactPlaceholderOnly) {
     OwnerWindow owner(100, 100, 400, 300);
-    MessageBoxAnswerer answerer({IDOK, IDOK, IDOK});
+    MessageBoxAnswerer answerer({IDOK, IDOK, IDOK, IDOK});
+    // Until the program names itself, its name is its file's.
     MsgBoxEx(owner.hwnd(), L"a", 0, L"SWVB_DEFAULT_TO_APP_TITLE", 50, 250, nullptr);
-    MsgBoxEx(owner.hwnd(), L"b", 0, L"swvb_default_to_app_title", 50, 250, nullptr);
-    MsgBoxEx(owner.hwnd(), L"c", 0, L"SWVB_DEFAULT_TO_APP_TITLE ", 50, 250, nullptr);
-    ASSERT_EQ(answerer.Seen().size(), 3u);
-    EXPECT_EQ(answerer.Seen()[0].title, L"ZendrelPanel");
-    EXPECT_EQ(answerer.Seen()[1].title, L"swvb_default_to_app_title");
-    EXPECT_EQ(answerer.Seen()[2].title, L"SWVB_DEFAULT_TO_APP_TITLE ");
+    SetProgramName(L"Kit Program");
+    MsgBoxEx(owner.hwnd(), L"b", 0, L"SWVB_DEFAULT_TO_APP_TITLE", 50, 250, nullptr);
+    MsgBoxEx(owner.hwnd(), L"c", 0, L"swvb_default_to_app_title", 50, 250, nullptr);
+    MsgBoxEx(owner.hwnd(), L"d", 0, L"SWVB_DEFAULT_TO_APP_TITLE ", 50, 250, nullptr);
+    ASSERT_EQ(answerer.Seen().size(), 4u);
+    EXPECT_EQ(answerer.Seen()[0].title, L"msgbox_ex_tests");
+    EXPECT_EQ(answerer.Seen()[1].title, L"Kit Program");
+    EXPECT_EQ(answerer.Seen()[2].title, L"swvb_default_to_app_title");
+    EXPECT_EQ(answerer.Seen()[3].title, L"SWVB_DEFAULT_TO_APP_TITLE ");
 }
 
 // Reads the icon control of the box that is up, then presses OK: the icon

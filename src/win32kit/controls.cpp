@@ -5,38 +5,23 @@
 
 #include "control_proc.h"
 #include "failure.h"
+#include "program_name.h"
+#include "scoped.h"
 
 namespace zendrel {
 
 namespace {
 
-constexpr const wchar_t* kSource = kProgramName;
-
 [[noreturn]] void InvalidCall() {
-    throw Failure(kInvalidArgument, kSource);
+    throw Failure(kInvalidArgument, ProgramName());
 }
-
-// Turns redrawing of a window off for its lifetime and repaints it at the end.
-class RedrawOff {
-  public:
-    explicit RedrawOff(HWND hwnd) : hwnd_(hwnd) { SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
-    ~RedrawOff() {
-        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-    RedrawOff(const RedrawOff&) = delete;
-    RedrawOff& operator=(const RedrawOff&) = delete;
-
-  private:
-    HWND hwnd_;
-};
 
 }  // namespace
 
 void ListBox::AddItem(std::wstring_view item) {
     std::wstring text(item);
     LRESULT at = SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, kSource);
+    if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, ProgramName());
 }
 
 void ListBox::AddItems(const std::vector<std::wstring>& items) {
@@ -86,7 +71,7 @@ void ListBox::SendItems(const std::vector<std::wstring>& items, std::size_t& add
     SendMessageW(hwnd_, LB_INITSTORAGE, items.size(), chars * sizeof(wchar_t));
     for (const std::wstring& item : items) {
         LRESULT at = SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, kSource);
+        if (at == LB_ERR || at == LB_ERRSPACE) throw Failure(kOutOfMemory, ProgramName());
         ++added;
     }
 }
@@ -168,7 +153,7 @@ std::wstring TextBox::Text() const {
 
 void TextBox::SetText(std::wstring_view text) {
     std::wstring copy(text);
-    if (!SetWindowTextW(hwnd_, copy.c_str())) throw Failure(kOutOfMemory, kSource);
+    if (!SetWindowTextW(hwnd_, copy.c_str())) throw Failure(kOutOfMemory, ProgramName());
     SendMessageW(hwnd_, EM_SETMODIFY, FALSE, 0);
 }
 
