@@ -107,8 +107,9 @@ TEST_F(StoreTest, ARequestAppendedWhileTheSaveWorksIsNotWrittenOver) {
     int reads = 0;
     {
         StepHookFor hook([&](StoreStep step, const wchar_t* name) {
-            if (step == StoreStep::Read && std::wstring_view(name) == L"requests" && ++reads == 1)
+            if (step == StoreStep::Read && std::wstring_view(name) == L"requests" && ++reads == 1) {
                 EXPECT_EQ(RunAddonStandin(L"append-request c.example"), 0u);
+            }
         });
         EXPECT_EQ(Store().SaveRequestedSites({L"a.example"}).kind, Outcome::Kind::Done);
     }
