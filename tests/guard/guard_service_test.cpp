@@ -50,19 +50,7 @@ std::optional<std::wstring> TextAt(HKEY root, const std::wstring& path, const wc
 
 // reg.exe with these arguments, in a process of its own; its exit code.
 DWORD Reg(const std::wstring& arguments) {
-    std::wstring commandLine = L"reg.exe " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process))
-        return 0xDEAD;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return RunCommandLine(nullptr, L"reg.exe " + arguments);
 }
 
 std::wstring BesideTest(const wchar_t* name) {

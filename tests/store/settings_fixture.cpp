@@ -146,18 +146,13 @@ void SettingsFixture::CreateUserKey() {
     RegCloseKey(key);
 }
 
-DWORD RunBeside(const std::wstring& name, const std::wstring& arguments) {
-    wchar_t self[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program(self, length);
-    program = program.substr(0, program.find_last_of(L"\\/") + 1) + name;
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+DWORD RunCommandLine(const wchar_t* program, std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start a program beside the test";
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start a program for the test";
         return 0xDEAD;
     }
     WaitForSingleObject(process.hProcess, 60000);
@@ -166,6 +161,14 @@ DWORD RunBeside(const std::wstring& name, const std::wstring& arguments) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+DWORD RunBeside(const std::wstring& name, const std::wstring& arguments) {
+    wchar_t self[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program(self, length);
+    program = program.substr(0, program.find_last_of(L"\\/") + 1) + name;
+    return RunCommandLine(program.c_str(), L"\"" + program + L"\" " + arguments);
 }
 
 std::wstring Report(const std::wstring& introduction, const std::wstring& description, int number) {

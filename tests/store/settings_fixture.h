@@ -60,6 +60,10 @@ inline std::string Dword(DWORD value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+// Runs a command line (program: the program's path, or null to find it as
+// CreateProcess does); its exit code.
+DWORD RunCommandLine(const wchar_t* program, std::wstring commandLine);
+
 // Runs a program beside the test program with the arguments to its end; its
 // exit code.
 DWORD RunBeside(const std::wstring& program, const std::wstring& arguments);
