@@ -236,8 +236,11 @@ HeldValues LoadMachinePolicy() {
 }
 
 std::optional<bool> LoadUserPolicyMode(const std::wstring& sid) {
+    // The key lies in the account's own hive: only a key the account cannot
+    // change (as Group Policy leaves it) is a policy; one the account made
+    // itself, where no policy key was, is not.
     RegistryKeyHandle key = OpenUserKey(sid, kPolicyPath, KEY_READ);
-    return key ? ReadSwitch(key.Get(), L"mode") : std::nullopt;
+    return key && Trusted(key.Get()) ? ReadSwitch(key.Get(), L"mode") : std::nullopt;
 }
 
 HeldValues LoadHeld() {

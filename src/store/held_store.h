@@ -13,6 +13,8 @@
 //     HKU\<SID>\Software\Policies\Orvantix\Zendrel  "mode"  REG_DWORD
 //          (user policy; for the current user HKCU\Software\Policies\...)
 //     A policy value wins over everything else; removing it removes its effect.
+//     A user policy counts only in a key the account cannot change (owner
+//     SYSTEM or Administrators, nobody else allowed to change it).
 //
 //   The administrator's held copy (kHeldPath; the store and the guard give it
 //   an access list: SYSTEM and Administrators full control, everyone else read)

@@ -459,6 +459,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The settings Zendrel keeps, by the tool: an account's switch held, Group
 // Policy refused with its own exit code, whether the guard runs.
 void SetPolicy(HKEY root, const wchar_t* name, DWORD value) {
+    ASSERT_TRUE(MakePolicyKey(root));
     HKEY key = nullptr;
     RegCreateKeyExW(root, L"Software\\Policies\\Orvantix\\Zendrel", 0, nullptr, 0, KEY_SET_VALUE,
                     nullptr, &key, nullptr);

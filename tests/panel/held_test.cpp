@@ -23,6 +23,7 @@ namespace zendrel::test {
 namespace {
 
 void SetPolicyDword(HKEY root, const wchar_t* name, DWORD value) {
+    ASSERT_TRUE(MakePolicyKey(root));
     HKEY key = nullptr;
     RegCreateKeyExW(root, kPolicyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);

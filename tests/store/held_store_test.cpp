@@ -134,8 +134,14 @@ TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
     SetDword(HKEY_CURRENT_USER, "mode", 0);
     EXPECT_TRUE(Store().LoadMode());
     EXPECT_EQ(Store().SaveMode(false).kind, Outcome::Kind::Refused);
-    // A user policy wins, and SetAccountMode refuses to change it.
+    // A user-policy key that the account may change (as one it made itself,
+    // with the list it inherits in its own hive) is no policy...
     SetAt(HKEY_CURRENT_USER, kPolicyPath, L"mode", 0);
+    ASSERT_TRUE(SetKeyList(HKEY_CURRENT_USER, kPolicyPath, L"D:(A;;KA;;;WD)"));
+    EXPECT_TRUE(Store().LoadMode());
+    // ...one as Group Policy leaves it wins, and SetAccountMode refuses to
+    // change it.
+    ASSERT_TRUE(MakePolicyKey(HKEY_CURRENT_USER));
     EXPECT_FALSE(Store().LoadMode());
     EXPECT_EQ(Store().HolderOf(Setting::Mode), Holder::Policy);
     EXPECT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Refused);

@@ -1,5 +1,7 @@
 #include "settings_fixture.h"
 
+#include <sddl.h>
+
 #include <atomic>
 
 namespace zendrel::test {
@@ -144,6 +146,22 @@ void SettingsFixture::CreateUserKey() {
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
+}
+
+bool SetKeyList(HKEY root, const std::wstring& path, const wchar_t* sddl) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | WRITE_DAC | WRITE_OWNER,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    if (sddl[0] == L'O') what |= OWNER_SECURITY_INFORMATION;
+    bool made = ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr) &&
+                RegSetKeySecurity(key, what, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return made;
 }
 
 DWORD RunCommandLine(const wchar_t* program, std::wstring commandLine) {

@@ -60,6 +60,17 @@ inline std::string Dword(DWORD value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+// Gives the key at path below root (creating it) the access list of an SDDL
+// text (with its owner when the text names one); false when it could not.
+bool SetKeyList(HKEY root, const std::wstring& path, const wchar_t* sddl);
+
+// Makes the policy key below root as Group Policy leaves it: owner
+// Administrators, SYSTEM and Administrators full control, everyone else read.
+inline bool MakePolicyKey(HKEY root) {
+    return SetKeyList(root, L"Software\\Policies\\Orvantix\\Zendrel",
+                      L"O:BAD:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;WD)");
+}
+
 // Runs a command line (program: the program's path, or null to find it as
 // CreateProcess does); its exit code.
 DWORD RunCommandLine(const wchar_t* program, std::wstring commandLine);
