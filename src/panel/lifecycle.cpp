@@ -20,14 +20,14 @@ void MainFrm::Form_Load() {
     try {
         // The store gives the administrator's held digest when there is one.
         storedPassword_ = store_.LoadPassword();
-        LoadHeldState();
+        other_.LoadHeldState();
     } catch (...) {
         // A password may be stored that could not be read: the settings stay closed.
         ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, CurrentFailure());
         EndProgram();
         return;
     }
-    ShowPassword(storedPassword_);
+    other_.ShowPassword(storedPassword_);
     if (!storedPassword_.digest.empty()) {
         close_.On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
         pwdFrm dialog;
@@ -49,7 +49,7 @@ void MainFrm::Form_Load() {
     LoadResult loaded = store_.Load();
     loaded_ = std::move(loaded.settings);
     ShowSettings(loaded_);
-    ShowHeldState();
+    other_.ShowHeldState();
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
     StartWatching();
 }
@@ -58,11 +58,11 @@ bool MainFrm::Form_QueryUnload() {
     int answer = MsgBoxEx(Hwnd(), L"Would you like to save your changes?",
                           MB_YESNOCANCEL | MB_ICONQUESTION, L"Save Changes", 50, 250, nullptr);
     if (answer == IDYES) {
-        PasswordFields password = CurrentPasswordFields();
+        PasswordFields password = other_.CurrentPasswordFields();
         // Nothing is saved: a password the user never confirmed would lock
         // the settings with a text nobody may know.
         if (NewPasswordUnconfirmed(password)) {
-            RefuseEntry(txtPwd,
+            RefuseEntry(Hwnd(), other_.PasswordBox(),
                         L"The password and the confirmation password are not the same.\r\n"
                         L"Nothing has been saved. Please type the new password again in both "
                         L"boxes, then close the window to save.",
@@ -73,7 +73,7 @@ bool MainFrm::Form_QueryUnload() {
         // "hint" is ANSI text: other letters would be stored as "?".
         std::optional<PasswordSetting> saved = PasswordToSave(password);
         if (saved && !FitsAnsi(saved->hint)) {
-            RefuseEntry(txtHint,
+            RefuseEntry(Hwnd(), other_.HintBox(),
                         L"The hint has characters that Zendrel cannot store on this "
                         L"computer.\r\nNothing has been saved. Please type the hint with "
                         L"other letters, then close the window to save.",
@@ -149,18 +149,16 @@ void MainFrm::CloseStep(CloseEvent event) {
 void MainFrm::SaveSettings() {
     close_.BeginSave();
     Settings current = CurrentSettings();
-    KeepHeldSettings(current);
-    for (Setting setting : kSaveOrder)
-        ReportOutcome(setting, setting == Setting::ApprovedSites ? SaveApprovedSites()
-                                                                 : store_.Save(setting, current));
-}
-
-Outcome MainFrm::SaveApprovedSites() const {
-    if (!loaded_.approvedSites) return Outcome::Skipped();
-    // The list's own rows, not a copy of a long list.
+    other_.KeepHeldSettings(current);
     std::vector<std::wstring> scratch;
-    const std::vector<std::wstring>& rows = listApproved.Rows(scratch);
-    return store_.SaveApprovedSites(rows, loaded_.loadedUrlsBytes);
+    for (Setting setting : kSaveOrder) {
+        Outcome outcome = Outcome::Skipped();
+        if (setting != Setting::ApprovedSites)
+            outcome = store_.Save(setting, current);
+        else if (loaded_.approvedSites)  // the list's own rows, not a copy of a long list
+            outcome = store_.SaveApprovedSites(approved_.Rows(scratch), loaded_.loadedUrlsBytes);
+        ReportOutcome(setting, outcome);
+    }
 }
 
 void MainFrm::EndProgram() {
