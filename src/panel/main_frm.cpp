@@ -2,14 +2,12 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "control_windows.h"
+#include "dialog_template.h"
 #include "late_bound.h"
 #include "resource.h"
 #include "twips.h"
 #include "win32_failure.h"
-
 
 namespace zendrel {
 
@@ -55,8 +53,8 @@ POINT WindowCorner(SIZE size, const RECT* placement) {
     if (placement) return {placement->left, placement->top};
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return {work.left + std::max(0L, ((work.right - work.left) - size.cx) / 2),
-            work.top + std::max(0L, ((work.bottom - work.top) - size.cy) / 2)};
+    RECT centred = CentredIn(size, work, work);
+    return {centred.left, centred.top};
 }
 
 // The window's outer size for the design client area at dpi, by the system
