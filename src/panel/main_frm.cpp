@@ -24,30 +24,6 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
-void RegisterWindowClass(WNDPROC proc) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(Instance(), kClassName, &existing)) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = Instance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    // The program's icons belong to the class: the window is made with them,
-    // instead of being made with the default icon and given its own after.
-    auto programIcon = [](int widthMetric, int heightMetric) {
-        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                             GetSystemMetrics(widthMetric),
-                                             GetSystemMetrics(heightMetric), LR_SHARED));
-    };
-    wc.hIcon = programIcon(SM_CXICON, SM_CYICON);
-    wc.hIconSm = programIcon(SM_CXSMICON, SM_CYSMICON);
-    if (!RegisterClassExW(&wc)) throw FailureFromLastError(kProgramName);
-}
-
 // The window's top-left corner: the given one, or centred in the work area.
 POINT WindowCorner(SIZE size, const RECT* placement) {
     if (placement) return {placement->left, placement->top};
@@ -100,7 +76,7 @@ MainFrm::MainFrm(std::wstring programFolder, int dpi)
     : store_(std::move(programFolder)), dpi_(dpi > 0 ? dpi : WindowDpi(nullptr)) {
     // What an administrator saves here is kept (held) for the guard to keep.
     store_.HoldSaves(true);
-    RegisterWindowClass(WindowProc);
+    RegisterWindowClass(kClassName, IDI_APP);
     // Made at its place and size, so that nothing moves before it shows.
     SIZE expected = ExpectedWindowSize(dpi_);
     POINT corner = WindowCorner(expected, nullptr);
@@ -142,6 +118,7 @@ void MainFrm::CreateControls() {
     if (!SetWindowSubclass(approved_.SiteBox(), AddSiteSubclassProc, kAddSiteSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         throw Failure(kOutOfMemory, kProgramName);
+    UseDialogKeys(approved_.SiteBox());
 }
 
 HWND MainFrm::EnsureTooltip() {
@@ -218,8 +195,7 @@ void MainFrm::Show() {
 bool MainFrm::PreTranslateMessage(MSG& msg) {
     if (approved_.PreTranslateMessage(msg)) return true;
     if (!Hwnd() || (msg.hwnd != Hwnd() && !IsChild(Hwnd(), msg.hwnd))) return false;
-    if (TranslateShortcut(msg)) return true;
-    return IsDialogMessageW(Hwnd(), &msg) != FALSE;
+    return TranslateShortcut(msg) || TranslateDialogKeys(msg);
 }
 
 bool MainFrm::TranslateShortcut(MSG& msg) {
@@ -275,18 +251,6 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
         case WM_MOUSEMOVE:
             MouseMovedOverForm(
                 {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-            return 0;
-        case WM_ACTIVATE:
-            // A plain window does not keep its focused control across
-            // deactivation as a dialog does: keep it here.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(Hwnd(), focus)) focusBeforeDeactivation_ = focus;
-            } else {
-                HWND focus = focusBeforeDeactivation_;
-                if (!focus || !IsWindow(focus)) focus = approved_.SiteBox();
-                SetFocus(focus);
-            }
             return 0;
         case WM_DPICHANGED:
             ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));

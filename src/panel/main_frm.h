@@ -159,7 +159,6 @@ class MainFrm final : public WindowBase, private PaneHost {
     HWND tooltip_ = nullptr;  // owned by the window
     FontHandle font_, underlineFont_;
     IconHandle sitePicture_;
-    HWND focusBeforeDeactivation_ = nullptr;
     AcceleratorHandle shortcuts_;
     // The close under way, and the news of outside changes that waits for it
     // (bits of SettingsWatcher::Change).
