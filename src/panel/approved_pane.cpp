@@ -6,7 +6,6 @@
 #include "failure_report.h"
 #include "main_layout.h"
 #include "site_rules.h"
-#include "site_text.h"
 
 namespace zendrel {
 
@@ -27,28 +26,26 @@ void ApprovedPane::Bind() {
     listRequested = ListBox(host_.Control(kIdListRequested));
 }
 
-void ApprovedPane::ShowSettings(Settings& settings) {
+void ApprovedPane::ShowSettings() {
+    bool loaded = host_.Session().Loaded(Setting::ApprovedSites);
     for (int id : {kIdListApproved, kIdTxtAddSite, kIdBtnAdd, kIdBtnRemove})
-        EnableWindow(host_.Control(id), settings.approvedSites ? TRUE : FALSE);
-    // The list takes the rows itself: a long list is not copied.
-    if (settings.approvedSites) listApproved.AddItems(std::move(*settings.approvedSites));
+        EnableWindow(host_.Control(id), loaded ? TRUE : FALSE);
+    // The list takes the rows themselves: a long list is not copied.
+    if (loaded) listApproved.AddItems(host_.Session().TakeApprovedRows());
 }
 
-void ApprovedPane::Refresh(Settings& loaded) {
-    if (!loaded.approvedSites || !loaded.loadedUrlsBytes) return;
+void ApprovedPane::Refresh() {
+    SettingsSession& session = host_.Session();
+    if (!session.Loaded(Setting::ApprovedSites) || !session.LoadedUrlsBytes()) return;
     std::optional<UrlsChange> now;
     try {
-        now = host_.Store().LoadApprovedSitesIfChanged(*loaded.loadedUrlsBytes);
+        now = host_.Store().LoadApprovedSitesIfChanged(*session.LoadedUrlsBytes());
     } catch (...) {
         return;  // gone or held for a moment: the next change tells again
     }
     if (!now) return;
-    // The file as it now stands with this window's own additions and
-    // removals applied; it is the new ground a save compares with.
-    std::vector<std::wstring> shown =
-        MergeChanges(now->loadedSites, listApproved.Items(), now->sites);
-    loaded.loadedUrlsBytes = std::move(now->bytes);
-    listApproved.ReplaceKeepingSelection(shown);
+    if (auto shown = session.MergeApproved(std::move(*now), listApproved.Items()))
+        listApproved.ReplaceKeepingSelection(*shown);
 }
 
 bool ApprovedPane::OnCommand(int id, int code) {

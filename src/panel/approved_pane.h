@@ -26,14 +26,14 @@ class ApprovedPane {
 
     // Shows the loaded sites (the rows move into the list); the pane stays
     // disabled for good when they did not load.
-    void ShowSettings(Settings& settings);
+    void ShowSettings();
     // The list's rows, without a copy when the list keeps them.
     const std::vector<std::wstring>& Rows(std::vector<std::wstring>& scratch) const {
         return listApproved.Rows(scratch);
     }
     // urls.txt changed outside: the file as it now stands, with this
     // window's own additions and removals applied.
-    void Refresh(Settings& loaded);
+    void Refresh();
 
     // The pane's commands and messages; false or nullopt for another's.
     bool OnCommand(int id, int code);

@@ -29,7 +29,7 @@ void MainFrm::Form_Load() {
     }
     other_.ShowPassword(storedPassword_);
     if (!storedPassword_.digest.empty()) {
-        close_.On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
+        session_.Close().On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
         pwdFrm dialog;
         dialog.Hint = storedPassword_.hint;
         dialog.Digest = storedPassword_.digest;
@@ -37,18 +37,18 @@ void MainFrm::Form_Load() {
         try {
             answer = dialog.DisplayDialog(Hwnd());
         } catch (...) {
-            close_.On(CloseEvent::Interrupted);
+            session_.Close().On(CloseEvent::Interrupted);
             throw;
         }
         if (answer != 1) {
             EndProgram();
             return;
         }
-        close_.On(CloseEvent::PasswordGiven);
+        session_.Close().On(CloseEvent::PasswordGiven);
     }
     LoadResult loaded = store_.Load();
-    loaded_ = std::move(loaded.settings);
-    ShowSettings(loaded_);
+    session_.Load(std::move(loaded.settings));
+    ShowSettings();
     other_.ShowHeldState();
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
     StartWatching();
@@ -83,7 +83,7 @@ bool MainFrm::Form_QueryUnload() {
         }
         CloseStep(CloseEvent::AnsweredYes);
         SaveAllSettings();
-        return close_.Ended();  // false only when the save's own failure handler ran
+        return session_.Close().Ended();  // false only when the save's own failure handler ran
     }
     if (answer == IDNO) {
         CloseStep(CloseEvent::AnsweredNo);
@@ -104,11 +104,11 @@ void MainFrm::btnClose_Click() {
 
 void MainFrm::Unload() {
     // A close under way answers for this one too.
-    if (close_.On(CloseEvent::CloseAsked) == CloseAction::Ask) AskToClose();
+    if (session_.Close().On(CloseEvent::CloseAsked) == CloseAction::Ask) AskToClose();
 }
 
 bool MainFrm::QueryEndSession() {
-    if (close_.On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
+    if (session_.Close().On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
     return AskToClose();
 }
 
@@ -116,7 +116,7 @@ bool MainFrm::AskToClose() {
     try {
         return Form_QueryUnload();
     } catch (...) {
-        close_.On(CloseEvent::Interrupted);
+        session_.Close().On(CloseEvent::Interrupted);
         throw;
     }
 }
@@ -134,7 +134,7 @@ void MainFrm::SaveAllSettings() {
 }
 
 void MainFrm::CloseStep(CloseEvent event) {
-    switch (close_.On(event)) {
+    switch (session_.Close().On(event)) {
         case CloseAction::End:
             if (Hwnd()) DestroyWindow(Hwnd());
             break;
@@ -147,7 +147,7 @@ void MainFrm::CloseStep(CloseEvent event) {
 }
 
 void MainFrm::SaveSettings() {
-    close_.BeginSave();
+    session_.Close().BeginSave();
     Settings current = CurrentSettings();
     other_.KeepHeldSettings(current);
     std::vector<std::wstring> scratch;
@@ -155,8 +155,8 @@ void MainFrm::SaveSettings() {
         Outcome outcome = Outcome::Skipped();
         if (setting != Setting::ApprovedSites)
             outcome = store_.Save(setting, current);
-        else if (loaded_.approvedSites)  // the list's own rows, not a copy of a long list
-            outcome = store_.SaveApprovedSites(approved_.Rows(scratch), loaded_.loadedUrlsBytes);
+        else if (session_.Loaded(Setting::ApprovedSites))  // the list's own rows: no copy
+            outcome = store_.SaveApprovedSites(approved_.Rows(scratch), session_.LoadedUrlsBytes());
         ReportOutcome(setting, outcome);
     }
 }

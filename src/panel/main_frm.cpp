@@ -104,7 +104,7 @@ MainFrm::~MainFrm() {
 void MainFrm::OnDestroyed() noexcept {
     watcher_.reset();
     tooltip_ = nullptr;
-    if (close_.EndsLoop()) PostQuitMessage(0);
+    if (session_.Close().EndsLoop()) PostQuitMessage(0);
 }
 
 void MainFrm::CreateControls() {
@@ -179,7 +179,7 @@ HWND MainFrm::Control(int id) const {
 
 void MainFrm::Show() {
     Form_Load();
-    if (close_.Ended()) return;
+    if (session_.Close().Ended()) return;
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
     SetForegroundWindow(Hwnd());

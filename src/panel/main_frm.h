@@ -13,7 +13,6 @@
 #include <string>
 
 #include "approved_pane.h"
-#include "close_sequence.h"
 #include "handles.h"
 #include "main_layout.h"
 #include "messages.h"
@@ -21,6 +20,7 @@
 #include "pane_host.h"
 #include "requests_pane.h"
 #include "settings.h"
+#include "settings_session.h"
 #include "settings_store.h"
 #include "settings_watcher.h"
 #include "window_base.h"
@@ -49,11 +49,11 @@ class MainFrm final : public WindowBase, private PaneHost {
     bool PreTranslateMessage(MSG& msg);
 
     // When set, the end of the program posts WM_QUIT, ending the message loop.
-    void SetQuitOnDestroy(bool quit) { close_.SetEndsLoop(quit); }
+    void SetQuitOnDestroy(bool quit) { session_.Close().SetEndsLoop(quit); }
 
     // The program has ended: the window is gone, or going, and nothing more
     // of it runs.
-    bool Ended() const { return close_.Ended(); }
+    bool Ended() const { return session_.Close().Ended(); }
 
     // How often the window has re-read settings that another program changed
     // while it was open.
@@ -82,7 +82,8 @@ class MainFrm final : public WindowBase, private PaneHost {
     HFONT WindowFont(bool underline) const override;
     HWND EnsureTooltip() override;
     SettingsStore& Store() override { return store_; }
-    bool Busy() const override { return close_.Busy(); }
+    SettingsSession& Session() override { return session_; }
+    bool Busy() const override { return session_.Close().Busy(); }
     void ShowPermissionsMessage() override;
     void SaveModeNow(bool on) override;
 
@@ -131,9 +132,8 @@ class MainFrm final : public WindowBase, private PaneHost {
     // --- settings <-> panes (main_frm_settings.cpp) ---
     // Shows the settings that loaded; the controls of those that did not
     // are disabled for good, since an edit of them could never be saved.
-    // The rows of the two lists move into the list boxes: `settings` keeps
-    // them present but empty.
-    void ShowSettings(Settings& settings);
+    // The rows of the two lists move into the list boxes.
+    void ShowSettings();
     // The settings as the panes hold them: only those that loaded (and
     // "mode" once chosen) are present, the password only when it changed.
     // The two lists are present but empty: see SaveSettings.
@@ -151,18 +151,16 @@ class MainFrm final : public WindowBase, private PaneHost {
     void HandlePendingChanges();
 
     SettingsStore store_;
-    // What loaded when the window opened: a setting absent here is never
-    // written. "mode" becomes present when the user changes chkEnable.
-    Settings loaded_;
+    // What loaded when the window opened (a setting absent there is never
+    // written), the edits the controls do not show, and the close under way
+    // with the news of outside changes that waits for it.
+    SettingsSession session_;
     PasswordSetting storedPassword_;
     int dpi_ = 96;
     HWND tooltip_ = nullptr;  // owned by the window
     FontHandle font_, underlineFont_;
     IconHandle sitePicture_;
     AcceleratorHandle shortcuts_;
-    // The close under way, and the news of outside changes that waits for it
-    // (bits of SettingsWatcher::Change).
-    CloseSequence close_;
     std::unique_ptr<SettingsWatcher> watcher_;
     int liveRefreshes_ = 0;
     ApprovedPane approved_{*this};

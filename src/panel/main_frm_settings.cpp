@@ -30,42 +30,33 @@ const wchar_t* SaveIntroduction(Setting setting) {
 
 }  // namespace
 
-void MainFrm::ShowSettings(Settings& settings) {
-    approved_.ShowSettings(settings);
-    requests_.ShowSettings(settings);
-    other_.ShowSettings(settings);
+void MainFrm::ShowSettings() {
+    other_.ShowSettings(session_.Values());
+    approved_.ShowSettings();
+    requests_.ShowSettings();
 }
 
 Settings MainFrm::CurrentSettings() const {
-    Settings current;
-    // The approved rows are handed to the store by SaveApprovedSites without
-    // a copy; a save of the requests needs only what was removed.
-    if (loaded_.approvedSites) current.approvedSites.emplace();
-    current.loadedUrlsBytes = loaded_.loadedUrlsBytes;
-    if (loaded_.requestedSites) current.requestedSites.emplace();
-    current.removedRequests = requests_.RemovedRequests();
-    if (loaded_.activityLogging) current.activityLogging = other_.Logging();
-    if (loaded_.mode) current.mode = other_.Mode();
-    current.password = PasswordToSave(other_.CurrentPasswordFields());
-    return current;
+    return session_.ToSave(other_.Logging(), other_.Mode(),
+                           PasswordToSave(other_.CurrentPasswordFields()));
 }
 
 void MainFrm::SaveModeNow(bool on) {
-    loaded_.mode = on;
-    close_.BeginSave();
+    session_.ChooseMode(on);
+    session_.Close().BeginSave();
     ReportOutcome(Setting::Mode, store_.SaveMode(on));
 }
 
 void MainFrm::ReportOutcome(Setting setting, const Outcome& outcome) {
     if (outcome.kind == Outcome::Kind::Refused) {
-        if (!close_.RefusalShown()) ShowPermissionsMessage();
+        if (!session_.Close().RefusalShown()) ShowPermissionsMessage();
     } else if (outcome.kind == Outcome::Kind::Failed) {
         ShowFailureReport(Hwnd(), SaveIntroduction(setting), kSaveErrorTitle, *outcome.failure);
     }
 }
 
 void MainFrm::ShowPermissionsMessage() {
-    close_.NoteRefusalShown();
+    session_.Close().NoteRefusalShown();
     MessageBoxW(Hwnd(),
                 L"You currently don't have the proper system permissions to save settings, "
                 L"please be sure to log in with an \r\n"
@@ -115,19 +106,19 @@ std::optional<LRESULT> MainFrm::HandleLiveMessage(UINT msg, WPARAM wParam) {
 void MainFrm::OnSettingsChanged(unsigned changes) {
     // While the question or a save is under way the controls are what is
     // being saved: the news waits until the window stays open.
-    changes = close_.ChangesArrived(changes);
+    changes = session_.Close().ChangesArrived(changes);
     if (!changes) return;
     ++liveRefreshes_;
-    if (changes & Bit(SettingsWatcher::Change::ProgramFolder)) approved_.Refresh(loaded_);
+    if (changes & Bit(SettingsWatcher::Change::ProgramFolder)) approved_.Refresh();
     if (changes & Bit(SettingsWatcher::Change::MachineKey)) {
-        requests_.Refresh(loaded_);
-        other_.RefreshActivityLogging(loaded_);
+        requests_.Refresh();
+        other_.RefreshActivityLogging();
     }
-    if (changes & Bit(SettingsWatcher::Change::UserKey)) other_.RefreshMode(loaded_);
+    if (changes & Bit(SettingsWatcher::Change::UserKey)) other_.RefreshMode();
 }
 
 void MainFrm::HandlePendingChanges() {
-    if (unsigned changes = close_.TakeWaitingChanges()) OnSettingsChanged(changes);
+    if (unsigned changes = session_.Close().TakeWaitingChanges()) OnSettingsChanged(changes);
 }
 
 }  // namespace zendrel

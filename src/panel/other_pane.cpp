@@ -41,31 +41,29 @@ PasswordFields OtherPane::CurrentPasswordFields() const {
             txtPwdConfirm.Modified(), txtHint.Text()};
 }
 
-void OtherPane::RefreshActivityLogging(Settings& loaded) {
-    if (!loaded.activityLogging) return;
+void OtherPane::RefreshActivityLogging() {
+    if (!host_.Session().Loaded(Setting::ActivityLogging)) return;
     bool stored = false;
     try {
         stored = host_.Store().LoadActivityLogging();
     } catch (...) {
         return;
     }
-    bool userChanged = Logging() != *loaded.activityLogging;
-    loaded.activityLogging = stored;
-    if (!userChanged) chkLogging.SetValue(stored ? 1 : 0);
+    if (std::optional<bool> shown = host_.Session().MergeLogging(stored, Logging()))
+        chkLogging.SetValue(*shown ? 1 : 0);
 }
 
-void OtherPane::RefreshMode(Settings& loaded) {
-    if (!loaded.mode) return;
+void OtherPane::RefreshMode() {
+    if (!host_.Session().Loaded(Setting::Mode)) return;
     bool stored = false;
     try {
         stored = host_.Store().LoadMode();
     } catch (...) {
         return;
     }
-    if (stored == *loaded.mode) return;
-    loaded.mode = stored;
     // Shown without the box's Click, which would store it once more.
-    SendMessageW(chkEnable.Hwnd(), BM_SETCHECK, stored ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (std::optional<bool> shown = host_.Session().MergeMode(stored))
+        SendMessageW(chkEnable.Hwnd(), BM_SETCHECK, *shown ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool OtherPane::OnCommand(int id, int code) {

@@ -40,8 +40,8 @@ class OtherPane {
     TextBox& PasswordBox() { return txtPwd; }
     TextBox& HintBox() { return txtHint; }
     // Outside changes: a box the user changed here keeps the user's choice.
-    void RefreshActivityLogging(Settings& loaded);
-    void RefreshMode(Settings& loaded);
+    void RefreshActivityLogging();
+    void RefreshMode();
 
     bool OnCommand(int id, int code);
     std::optional<LRESULT> HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "controls.h"
+#include "settings_session.h"
 #include "settings_store.h"
 
 namespace zendrel {
@@ -22,6 +23,8 @@ class PaneHost {
     virtual HWND EnsureTooltip() = 0;
     virtual HWND Tooltip() const = 0;
     virtual SettingsStore& Store() = 0;
+    // What the window loaded and the edits it holds besides the controls.
+    virtual SettingsSession& Session() = 0;
     // A close is under way (its question or its save): nothing else may open.
     virtual bool Busy() const = 0;
     // The message that the user lacks the rights to save, once per save.

@@ -8,7 +8,6 @@
 #include "launch_rules.h"
 #include "main_layout.h"
 #include "shell_open.h"
-#include "site_text.h"
 
 namespace zendrel {
 
@@ -16,10 +15,11 @@ void RequestsPane::Bind() {
     listRequested = ListBox(host_.Control(kIdListRequested));
 }
 
-void RequestsPane::ShowSettings(Settings& settings) {
+void RequestsPane::ShowSettings() {
+    bool loaded = host_.Session().Loaded(Setting::RequestedSites);
     for (int id : {kIdListRequested, kIdBtnApprove, kIdBtnDeny, kIdBtnReview})
-        EnableWindow(host_.Control(id), settings.requestedSites ? TRUE : FALSE);
-    if (settings.requestedSites) listRequested.AddItems(std::move(*settings.requestedSites));
+        EnableWindow(host_.Control(id), loaded ? TRUE : FALSE);
+    if (loaded) listRequested.AddItems(host_.Session().TakeRequestedRows());
 }
 
 bool RequestsPane::OnCommand(int id, int code) {
@@ -69,7 +69,7 @@ void RequestsPane::btnApprove_Click() {
     if (row < 0) return;
     // The site waits in txtAddSite, where it can be corrected before Add.
     approved_.OfferSite(listRequested.List(row));
-    removedRequests_.push_back(listRequested.List(row));
+    host_.Session().RequestRemoved(listRequested.List(row));
     listRequested.RemoveItem(row);
     listRequested.SetListIndex(-1);
 }
@@ -77,20 +77,22 @@ void RequestsPane::btnApprove_Click() {
 void RequestsPane::btnDeny_Click() {
     int row = listRequested.ListIndex();
     if (row < 0) return;
-    removedRequests_.push_back(listRequested.List(row));
+    host_.Session().RequestRemoved(listRequested.List(row));
     listRequested.RemoveItem(row);
 }
 
-void RequestsPane::Refresh(const Settings& loaded) {
-    if (!loaded.requestedSites) return;
+void RequestsPane::Refresh() {
+    if (!host_.Session().Loaded(Setting::RequestedSites)) return;
     std::vector<std::wstring> stored;
     try {
         stored = host_.Store().LoadRequestedSites();
     } catch (...) {
         return;
     }
-    std::vector<std::wstring> shown = WithoutRemoved(std::move(stored), removedRequests_);
-    if (shown == listRequested.Items()) return;
+    std::optional<std::vector<std::wstring>> merged =
+        host_.Session().MergeRequested(std::move(stored), listRequested.Items());
+    if (!merged) return;
+    const std::vector<std::wstring>& shown = *merged;
     listRequested.ReplaceKeepingSelection(shown);
     // The sign that the list changed: from now on its tooltip tells the count.
     HWND tooltip = host_.EnsureTooltip();

@@ -23,12 +23,10 @@ class RequestsPane {
 
     // Shows the loaded requests (the rows move into the list); the pane
     // stays disabled for good when they did not load.
-    void ShowSettings(Settings& settings);
-    // The requests approved or denied in this window, one entry per row.
-    const std::vector<std::wstring>& RemovedRequests() const { return removedRequests_; }
+    void ShowSettings();
     // "requests" changed outside: the stored list less what was approved
     // or denied here; the list's tooltip then tells the count.
-    void Refresh(const Settings& loaded);
+    void Refresh();
 
     bool OnCommand(int id, int code);
 
@@ -40,7 +38,6 @@ class RequestsPane {
     PaneHost& host_;
     ApprovedPane& approved_;
     ListBox listRequested;
-    std::vector<std::wstring> removedRequests_;
 };
 
 }  // namespace zendrel
