@@ -20,16 +20,16 @@ void MainFrm::Form_Load() {
     try {
         // The store gives the administrator's held digest when there is one.
         storedPassword_ = store_.LoadPassword();
-        LoadHeldState();
+        other_.LoadHeldState();
     } catch (...) {
         // A password may be stored that could not be read: the settings stay closed.
         ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, CurrentFailure());
         EndProgram();
         return;
     }
-    ShowPassword(storedPassword_);
+    other_.ShowPassword(storedPassword_);
     if (!storedPassword_.digest.empty()) {
-        close_.On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
+        session_.Close().On(CloseEvent::PasswordAsked);  // no close may ask anything meanwhile
         pwdFrm dialog;
         dialog.Hint = storedPassword_.hint;
         dialog.Digest = storedPassword_.digest;
@@ -37,19 +37,19 @@ void MainFrm::Form_Load() {
         try {
             answer = dialog.DisplayDialog(Hwnd());
         } catch (...) {
-            close_.On(CloseEvent::Interrupted);
+            session_.Close().On(CloseEvent::Interrupted);
             throw;
         }
         if (answer != 1) {
             EndProgram();
             return;
         }
-        close_.On(CloseEvent::PasswordGiven);
+        session_.Close().On(CloseEvent::PasswordGiven);
     }
     LoadResult loaded = store_.Load();
-    loaded_ = std::move(loaded.settings);
-    ShowSettings(loaded_);
-    ShowHeldState();
+    session_.Load(std::move(loaded.settings));
+    ShowSettings();
+    other_.ShowHeldState();
     if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
     StartWatching();
 }
@@ -58,11 +58,11 @@ bool MainFrm::Form_QueryUnload() {
     int answer = MsgBoxEx(Hwnd(), L"Would you like to save your changes?",
                           MB_YESNOCANCEL | MB_ICONQUESTION, L"Save Changes", 50, 250, nullptr);
     if (answer == IDYES) {
-        PasswordFields password = CurrentPasswordFields();
+        PasswordFields password = other_.CurrentPasswordFields();
         // Nothing is saved: a password the user never confirmed would lock
         // the settings with a text nobody may know.
         if (NewPasswordUnconfirmed(password)) {
-            RefuseEntry(txtPwd,
+            RefuseEntry(Hwnd(), other_.PasswordBox(),
                         L"The password and the confirmation password are not the same.\r\n"
                         L"Nothing has been saved. Please type the new password again in both "
                         L"boxes, then close the window to save.",
@@ -73,7 +73,7 @@ bool MainFrm::Form_QueryUnload() {
         // "hint" is ANSI text: other letters would be stored as "?".
         std::optional<PasswordSetting> saved = PasswordToSave(password);
         if (saved && !FitsAnsi(saved->hint)) {
-            RefuseEntry(txtHint,
+            RefuseEntry(Hwnd(), other_.HintBox(),
                         L"The hint has characters that Zendrel cannot store on this "
                         L"computer.\r\nNothing has been saved. Please type the hint with "
                         L"other letters, then close the window to save.",
@@ -83,7 +83,7 @@ bool MainFrm::Form_QueryUnload() {
         }
         CloseStep(CloseEvent::AnsweredYes);
         SaveAllSettings();
-        return close_.Ended();  // false only when the save's own failure handler ran
+        return session_.Close().Ended();  // false only when the save's own failure handler ran
     }
     if (answer == IDNO) {
         CloseStep(CloseEvent::AnsweredNo);
@@ -104,11 +104,11 @@ void MainFrm::btnClose_Click() {
 
 void MainFrm::Unload() {
     // A close under way answers for this one too.
-    if (close_.On(CloseEvent::CloseAsked) == CloseAction::Ask) AskToClose();
+    if (session_.Close().On(CloseEvent::CloseAsked) == CloseAction::Ask) AskToClose();
 }
 
 bool MainFrm::QueryEndSession() {
-    if (close_.On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
+    if (session_.Close().On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
     return AskToClose();
 }
 
@@ -116,7 +116,7 @@ bool MainFrm::AskToClose() {
     try {
         return Form_QueryUnload();
     } catch (...) {
-        close_.On(CloseEvent::Interrupted);
+        session_.Close().On(CloseEvent::Interrupted);
         throw;
     }
 }
@@ -134,7 +134,7 @@ void MainFrm::SaveAllSettings() {
 }
 
 void MainFrm::CloseStep(CloseEvent event) {
-    switch (close_.On(event)) {
+    switch (session_.Close().On(event)) {
         case CloseAction::End:
             if (Hwnd()) DestroyWindow(Hwnd());
             break;
@@ -147,20 +147,18 @@ void MainFrm::CloseStep(CloseEvent event) {
 }
 
 void MainFrm::SaveSettings() {
-    close_.BeginSave();
+    session_.Close().BeginSave();
     Settings current = CurrentSettings();
-    KeepHeldSettings(current);
-    for (Setting setting : kSaveOrder)
-        ReportOutcome(setting, setting == Setting::ApprovedSites ? SaveApprovedSites()
-                                                                 : store_.Save(setting, current));
-}
-
-Outcome MainFrm::SaveApprovedSites() const {
-    if (!loaded_.approvedSites) return Outcome::Skipped();
-    // The list's own rows, not a copy of a long list.
+    other_.KeepHeldSettings(current);
     std::vector<std::wstring> scratch;
-    const std::vector<std::wstring>& rows = listApproved.Rows(scratch);
-    return store_.SaveApprovedSites(rows, loaded_.loadedUrlsBytes);
+    for (Setting setting : kSaveOrder) {
+        Outcome outcome = Outcome::Skipped();
+        if (setting != Setting::ApprovedSites)
+            outcome = store_.Save(setting, current);
+        else if (session_.Loaded(Setting::ApprovedSites))  // the list's own rows: no copy
+            outcome = store_.SaveApprovedSites(approved_.Rows(scratch), session_.LoadedUrlsBytes());
+        ReportOutcome(setting, outcome);
+    }
 }
 
 void MainFrm::EndProgram() {

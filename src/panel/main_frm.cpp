@@ -2,14 +2,12 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "control_windows.h"
+#include "dialog_template.h"
 #include "late_bound.h"
 #include "resource.h"
 #include "twips.h"
 #include "win32_failure.h"
-
 
 namespace zendrel {
 
@@ -26,37 +24,13 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
-void RegisterWindowClass(WNDPROC proc) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(Instance(), kClassName, &existing)) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = Instance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    // The program's icons belong to the class: the window is made with them,
-    // instead of being made with the default icon and given its own after.
-    auto programIcon = [](int widthMetric, int heightMetric) {
-        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                             GetSystemMetrics(widthMetric),
-                                             GetSystemMetrics(heightMetric), LR_SHARED));
-    };
-    wc.hIcon = programIcon(SM_CXICON, SM_CYICON);
-    wc.hIconSm = programIcon(SM_CXSMICON, SM_CYSMICON);
-    if (!RegisterClassExW(&wc)) throw FailureFromLastError(kProgramName);
-}
-
 // The window's top-left corner: the given one, or centred in the work area.
 POINT WindowCorner(SIZE size, const RECT* placement) {
     if (placement) return {placement->left, placement->top};
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return {work.left + std::max(0L, ((work.right - work.left) - size.cx) / 2),
-            work.top + std::max(0L, ((work.bottom - work.top) - size.cy) / 2)};
+    RECT centred = CentredIn(size, work, work);
+    return {centred.left, centred.top};
 }
 
 // The window's outer size for the design client area at dpi, by the system
@@ -66,14 +40,6 @@ SIZE ExpectedWindowSize(int dpi) {
                TwipsToPixels(kMainClientHeightTwips, dpi)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
     return {outer.right - outer.left, outer.bottom - outer.top};
-}
-
-// In a high-contrast theme the window keeps to the theme's colours.
-bool HighContrast() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof contrast;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 std::wstring ClipboardText(HWND owner) {
@@ -89,6 +55,16 @@ std::wstring ClipboardText(HWND owner) {
     return text;
 }
 
+AcceleratorHandle CreateShortcuts() {
+    ACCEL keys[] = {
+        {FVIRTKEY, VK_F1, kCmdHelp},
+        {FVIRTKEY | FCONTROL, 'L', kCmdViewLog},
+        {FVIRTKEY | FCONTROL, 'F', kCmdFind},
+        {FVIRTKEY, VK_F3, kCmdFindNext},
+    };
+    return AcceleratorHandle(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
+}
+
 IconHandle LoadIconAt(int id, int width, int height) {
     return IconHandle(static_cast<HICON>(
         LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, width, height, 0)));
@@ -100,7 +76,7 @@ MainFrm::MainFrm(std::wstring programFolder, int dpi)
     : store_(std::move(programFolder)), dpi_(dpi > 0 ? dpi : WindowDpi(nullptr)) {
     // What an administrator saves here is kept (held) for the guard to keep.
     store_.HoldSaves(true);
-    RegisterWindowClass(WindowProc);
+    RegisterWindowClass(kClassName, IDI_APP);
     // Made at its place and size, so that nothing moves before it shows.
     SIZE expected = ExpectedWindowSize(dpi_);
     POINT corner = WindowCorner(expected, nullptr);
@@ -109,7 +85,6 @@ MainFrm::MainFrm(std::wstring programFolder, int dpi)
     if (!created) throw FailureFromLastError(kProgramName);
     try {
         CreateControls();
-        linkCursor_ = LoadCursorW(Instance(), MAKEINTRESOURCEW(IDC_LINK_HAND));
         ShowSitePicture();
         // A frame drawn wider than the system metrics say gets its client
         // area at the design size all the same.
@@ -129,32 +104,25 @@ MainFrm::~MainFrm() {
 void MainFrm::OnDestroyed() noexcept {
     watcher_.reset();
     tooltip_ = nullptr;
-    if (close_.EndsLoop()) PostQuitMessage(0);
+    if (session_.Close().EndsLoop()) PostQuitMessage(0);
 }
 
 void MainFrm::CreateControls() {
     font_ = CreateWindowFont(kFontPoints, dpi_);
     underlineFont_ = CreateWindowFont(kFontPoints, dpi_, true);
     CreateControlWindows(Hwnd(), MainControls(), dpi_, font_.Get());
-    txtAddSite = TextBox(Control(kIdTxtAddSite));
-    txtPwd = TextBox(Control(kIdTxtPwd));
-    txtPwdConfirm = TextBox(Control(kIdTxtPwdConfirm));
-    txtHint = TextBox(Control(kIdTxtHint));
-    listApproved = ListBox(Control(kIdListApproved));
-    listRequested = ListBox(Control(kIdListRequested));
-    chkEnable = CheckBox(Control(kIdChkEnable));
-    chkLogging = CheckBox(Control(kIdChkLogging));
-    chkPwd = CheckBox(Control(kIdChkPwd));
-
+    approved_.Bind();
+    requests_.Bind();
+    other_.Bind();
     // Enter in txtAddSite must reach its KeyPress instead of the dialog manager.
-    if (!SetWindowSubclass(txtAddSite.Hwnd(), AddSiteSubclassProc, kAddSiteSubclassId,
+    if (!SetWindowSubclass(approved_.SiteBox(), AddSiteSubclassProc, kAddSiteSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         throw Failure(kOutOfMemory, kProgramName);
-    AddAccountsEntry();
+    UseDialogKeys(approved_.SiteBox());
 }
 
-void MainFrm::EnsureTooltip() {
-    if (tooltip_) return;
+HWND MainFrm::EnsureTooltip() {
+    if (tooltip_) return tooltip_;
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -168,6 +136,11 @@ void MainFrm::EnsureTooltip() {
     tool.lpszText = const_cast<wchar_t*>(kCloseTooltip);
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
         throw Failure(kOutOfMemory, kProgramName);
+    return tooltip_;
+}
+
+HFONT MainFrm::WindowFont(bool underline) const {
+    return underline ? underlineFont_.Get() : font_.Get();
 }
 
 void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
@@ -175,13 +148,11 @@ void MainFrm::ApplyDpi(int dpi, const RECT* placement) {
     FontHandle font = CreateWindowFont(kFontPoints, dpi_);
     FontHandle underline = CreateWindowFont(kFontPoints, dpi_, true);
     SetControlFonts(Hwnd(), MainControls(), font.Get());
-    for (int link : {kIdLinkViewLog, kIdLblLink})
-        if (GetLinkLook(link).underline)
-            SendMessageW(Control(link), WM_SETFONT, reinterpret_cast<WPARAM>(underline.Get()),
-                         TRUE);
-    // The controls now use the new fonts: the old ones may go.
-    font_ = std::move(font);
-    underlineFont_ = std::move(underline);
+    // The window's fonts are the new ones; the old ones go once no control
+    // uses them (the underlined link takes its new font here).
+    std::swap(font_, font);
+    std::swap(underlineFont_, underline);
+    other_.FontsChanged();
     PlaceControls(Hwnd(), MainControls(), dpi_);
     ShowSitePicture();
     PlaceWindow(placement);
@@ -206,30 +177,15 @@ HWND MainFrm::Control(int id) const {
     return Hwnd() ? GetDlgItem(Hwnd(), id) : nullptr;
 }
 
-const MainFrm::LinkLook& MainFrm::GetLinkLook(int id) const {
-    return id == kIdLinkViewLog ? viewLogLook_ : helpLinkLook_;
-}
-
-void MainFrm::SetLinkLook(int id, LinkLook look) {
-    LinkLook& current = id == kIdLinkViewLog ? viewLogLook_ : helpLinkLook_;
-    bool fontChanged = current.underline != look.underline;
-    current = look;
-    HWND link = Control(id);
-    if (fontChanged)
-        SendMessageW(link, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(look.underline ? underlineFont_.Get() : font_.Get()),
-                     FALSE);
-    InvalidateRect(link, nullptr, TRUE);
-}
-
 void MainFrm::Show() {
     Form_Load();
-    if (close_.Ended()) return;
+    if (session_.Close().Ended()) return;
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
     UpdateWindow(Hwnd());
     SetForegroundWindow(Hwnd());
     // After a failed load the site box may be disabled: Close takes the focus.
-    ::SetFocus(IsWindowEnabled(txtAddSite.Hwnd()) ? txtAddSite.Hwnd() : Control(kIdBtnClose));
+    HWND siteBox = approved_.SiteBox();
+    ::SetFocus(IsWindowEnabled(siteBox) ? siteBox : Control(kIdBtnClose));
     // The tooltip is made, and the COM apartment that the shell, the file
     // dialogs, help and accessibility expect entered, once the window shows:
     // neither is needed before, and both take time.
@@ -237,63 +193,47 @@ void MainFrm::Show() {
 }
 
 bool MainFrm::PreTranslateMessage(MSG& msg) {
-    if (findDialog_ && IsDialogMessageW(findDialog_, &msg)) return true;
+    if (approved_.PreTranslateMessage(msg)) return true;
     if (!Hwnd() || (msg.hwnd != Hwnd() && !IsChild(Hwnd(), msg.hwnd))) return false;
-    if (TranslateShortcut(msg)) return true;
-    return IsDialogMessageW(Hwnd(), &msg) != FALSE;
+    return TranslateShortcut(msg) || TranslateDialogKeys(msg);
+}
+
+bool MainFrm::TranslateShortcut(MSG& msg) {
+    if (!shortcuts_) shortcuts_ = CreateShortcuts();
+    return shortcuts_ && TranslateAcceleratorW(Hwnd(), shortcuts_.Get(), &msg) != 0;
 }
 
 void MainFrm::OnCommand(int id, int code) {
-    bool clicked = code == BN_CLICKED;  // also STN_CLICKED, which has the same value
-    switch (id) {
-        case kIdBtnAdd:
-            if (clicked) btnAdd_Click();
-            break;
-        case kIdBtnRemove:
-            if (clicked) btnRemove_Click();
-            break;
-        case kIdBtnReview:
-            if (clicked) btnReview_Click();
-            break;
-        case kIdBtnApprove:
-            if (clicked) btnApprove_Click();
-            break;
-        case kIdBtnDeny:
-            if (clicked) btnDeny_Click();
-            break;
-        case kIdBtnClose:
-            if (clicked) btnClose_Click();
-            break;
-        case kIdListApproved:
-            if (code == LBN_DBLCLK) listApproved_DblClick();
-            break;
-        case kIdChkEnable:
-            if (clicked) chkEnable_Click();
-            break;
-        case kIdChkPwd:
-            if (clicked) chkPwd_Click();
-            break;
-        case kIdTxtPwd:
-            if (code == EN_SETFOCUS) txtPwd_GotFocus();
-            break;
-        case kIdTxtPwdConfirm:
-            if (code == EN_SETFOCUS) txtPwdConfirm_GotFocus();
-            break;
-        case kIdLinkViewLog:
-            if (clicked) linkViewLog_Click();
-            break;
-        case kIdLblLink:
-            if (clicked) lblLink_Click();
-            break;
-        default:
-            // IDOK and IDCANCEL from Enter and Esc: no default button.
-            OnShortcutCommand(id);
-            break;
+    // IDOK and IDCANCEL from Enter and Esc reach no pane: no default button.
+    if (id == kIdBtnClose) {
+        if (code == BN_CLICKED) btnClose_Click();
+        return;
     }
+    if (!approved_.OnCommand(id, code) && !requests_.OnCommand(id, code))
+        other_.OnCommand(id, code);
+}
+
+void MainFrm::MouseMovedOverForm(POINT point) {
+    // Moves over the frames, the plain labels and the picture reach the window
+    // itself (those controls are transparent to the mouse), as do moves over
+    // the margin of a picture box, which has no window of its own. Only the
+    // bare window and the bare frames react, alike; the other controls lie
+    // above the frames and have no MouseMove of their own.
+    for (const ControlSpec& row : MainControls()) {
+        // The control's place as the window lays it out.
+        TwipsRect twips = WindowTwips(row);
+        RECT area{TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_), 0, 0};
+        area.right = area.left + TwipsToPixels(twips.width, dpi_);
+        area.bottom = area.top + TwipsToPixels(twips.height, dpi_);
+        if (!PtInRect(&area, point)) continue;
+        if (row.kind != ControlKind::Frame) return;
+    }
+    other_.Form_MouseMove();
 }
 
 std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (std::optional<LRESULT> held = HandleHeldMessage(msg, wParam, lParam)) return held;
+    if (std::optional<LRESULT> done = other_.HandleMessage(msg, wParam, lParam)) return done;
+    if (std::optional<LRESULT> done = approved_.HandleMessage(msg, wParam, lParam)) return done;
     switch (msg) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -303,52 +243,14 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
             late::EnterComApartment();
             return 0;
         case WM_CTLCOLORSTATIC: {
+            // The labels on the dialog face (the links are the panes' own).
             HDC dc = reinterpret_cast<HDC>(wParam);
-            int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-            if (id == kIdLinkViewLog || id == kIdLblLink)
-                SetTextColor(dc,
-                             HighContrast() ? GetSysColor(COLOR_HOTLIGHT) : GetLinkLook(id).color);
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        }
-        case WM_CONTEXTMENU:
-            if (reinterpret_cast<HWND>(wParam) != listApproved.Hwnd()) return std::nullopt;
-            ShowApprovedListMenu(lParam);
-            return 0;
-        case WM_SETCURSOR: {
-            // Sent for the control under the mouse: how the window learns of
-            // moves over the links, which take the mouse messages themselves.
-            HWND under = reinterpret_cast<HWND>(wParam);
-            bool viewLog = under == Control(kIdLinkViewLog);
-            if (viewLog || under == Control(kIdLblLink)) {
-                if (HIWORD(lParam) == WM_MOUSEMOVE) {
-                    if (viewLog)
-                        linkViewLog_MouseMove();
-                    else
-                        lblLink_MouseMove();
-                }
-                if (linkCursor_) {
-                    SetCursor(linkCursor_);
-                    return TRUE;
-                }
-            }
-            return std::nullopt;
         }
         case WM_MOUSEMOVE:
             MouseMovedOverForm(
                 {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-            return 0;
-        case WM_ACTIVATE:
-            // A plain window does not keep its focused control across
-            // deactivation as a dialog does: keep it here.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(Hwnd(), focus)) focusBeforeDeactivation_ = focus;
-            } else {
-                HWND focus = focusBeforeDeactivation_;
-                if (!focus || !IsWindow(focus)) focus = txtAddSite.Hwnd();
-                SetFocus(focus);
-            }
             return 0;
         case WM_DPICHANGED:
             ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
@@ -359,12 +261,7 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
         case WM_QUERYENDSESSION:
             return QueryEndSession() ? TRUE : FALSE;
         default:
-            if (std::optional<LRESULT> live = HandleLiveMessage(msg, wParam)) return live;
-            if (msg == FindDialogMessage() && msg != 0) {
-                OnFindDialog(*reinterpret_cast<const FINDREPLACEW*>(lParam));
-                return 0;
-            }
-            return std::nullopt;
+            return HandleLiveMessage(msg, wParam);
     }
 }
 
@@ -380,13 +277,13 @@ LRESULT CALLBACK MainFrm::AddSiteSubclassProc(HWND hwnd, UINT msg, WPARAM wParam
             return code;
         }
         case WM_CHAR:
-            self->Guarded([&] { self->txtAddSite_KeyPress(static_cast<int>(wParam)); });
+            self->Guarded([&] { self->approved_.txtAddSite_KeyPress(static_cast<int>(wParam)); });
             break;  // the key itself goes on to the text box unchanged
         case WM_PASTE: {
             // Several lines become several sites; one line pastes as usual.
             std::wstring text = ClipboardText(hwnd);
             if (text.find_first_of(L"\r\n") == std::wstring::npos) break;
-            self->Guarded([&] { self->PasteSites(text); });
+            self->Guarded([&] { self->approved_.PasteSites(text); });
             return 0;
         }
         case WM_NCDESTROY:

@@ -1,7 +1,7 @@
-// Between the store and the controls: the settings shown when the window
-// opens, the settings the controls hold when it saves, the password fields,
-// the immediate save of the per-user switch, and what the user is told of
-// each save.
+// Between the store and the panes: the settings shown when the window opens,
+// the settings the panes hold when it saves, the immediate save of the
+// per-user switch, what the user is told of each save, and the changes other
+// programs make while the window is open.
 #include "failure_report.h"
 #include "main_frm.h"
 
@@ -30,69 +30,33 @@ const wchar_t* SaveIntroduction(Setting setting) {
 
 }  // namespace
 
-void MainFrm::ShowSettings(Settings& settings) {
-    auto enable = [this](std::initializer_list<int> ids, bool on) {
-        for (int id : ids) EnableWindow(Control(id), on ? TRUE : FALSE);
-    };
-    enable({kIdListApproved, kIdTxtAddSite, kIdBtnAdd, kIdBtnRemove},
-           settings.approvedSites.has_value());
-    enable({kIdListRequested, kIdBtnApprove, kIdBtnDeny, kIdBtnReview},
-           settings.requestedSites.has_value());
-    enable({kIdChkLogging}, settings.activityLogging.has_value());
-    // The lists take the rows themselves: a long list is not copied.
-    if (settings.approvedSites) listApproved.AddItems(std::move(*settings.approvedSites));
-    if (settings.requestedSites) listRequested.AddItems(std::move(*settings.requestedSites));
-    if (settings.activityLogging) chkLogging.SetValue(*settings.activityLogging ? 1 : 0);
-    // A change of the box raises chkEnable_Click, which writes the value back.
-    if (settings.mode) chkEnable.SetValue(*settings.mode ? 1 : 0);
-}
-
-void MainFrm::ShowPassword(const PasswordSetting& password) {
-    if (!password.digest.empty()) {
-        txtPwd.SetText(kPasswordPlaceholder);
-        txtPwdConfirm.SetText(kPasswordPlaceholder);
-        txtHint.SetText(password.hint);
-    }
-    chkPwd.SetValue(password.digest.empty() ? 0 : 1);
-}
-
-PasswordFields MainFrm::CurrentPasswordFields() const {
-    return {chkPwd.Value() == 1,      txtPwd.Text(), txtPwd.Modified(), txtPwdConfirm.Text(),
-            txtPwdConfirm.Modified(), txtHint.Text()};
+void MainFrm::ShowSettings() {
+    other_.ShowSettings(session_.Values());
+    approved_.ShowSettings();
+    requests_.ShowSettings();
 }
 
 Settings MainFrm::CurrentSettings() const {
-    Settings current;
-    // The approved rows are handed to the store by SaveApprovedSites without
-    // a copy; a save of the requests needs only what was removed.
-    if (loaded_.approvedSites) current.approvedSites.emplace();
-    current.loadedUrlsBytes = loaded_.loadedUrlsBytes;
-    if (loaded_.requestedSites) current.requestedSites.emplace();
-    current.removedRequests = removedRequests_;
-    if (loaded_.activityLogging) current.activityLogging = chkLogging.Value() == 1;
-    if (loaded_.mode) current.mode = chkEnable.Value() == 1;
-    current.password = PasswordToSave(CurrentPasswordFields());
-    return current;
+    return session_.ToSave(other_.Logging(), other_.Mode(),
+                           PasswordToSave(other_.CurrentPasswordFields()));
 }
 
-void MainFrm::chkEnable_Click() {
-    // The box now shows a choice (the user's, or the value the load just
-    // read), so "mode" is the window's to save, even after a failed load.
-    loaded_.mode = chkEnable.Value() == 1;
-    close_.BeginSave();
-    ReportOutcome(Setting::Mode, store_.SaveMode(*loaded_.mode));
+void MainFrm::SaveModeNow(bool on) {
+    session_.ChooseMode(on);
+    session_.Close().BeginSave();
+    ReportOutcome(Setting::Mode, store_.SaveMode(on));
 }
 
 void MainFrm::ReportOutcome(Setting setting, const Outcome& outcome) {
     if (outcome.kind == Outcome::Kind::Refused) {
-        if (!close_.RefusalShown()) ShowPermissionsMessage();
+        if (!session_.Close().RefusalShown()) ShowPermissionsMessage();
     } else if (outcome.kind == Outcome::Kind::Failed) {
         ShowFailureReport(Hwnd(), SaveIntroduction(setting), kSaveErrorTitle, *outcome.failure);
     }
 }
 
 void MainFrm::ShowPermissionsMessage() {
-    close_.NoteRefusalShown();
+    session_.Close().NoteRefusalShown();
     MessageBoxW(Hwnd(),
                 L"You currently don't have the proper system permissions to save settings, "
                 L"please be sure to log in with an \r\n"
@@ -100,30 +64,61 @@ void MainFrm::ShowPermissionsMessage() {
                 L"System Permissions Required", MB_OK | MB_ICONHAND);
 }
 
-bool MainFrm::RefuseEntry(TextBox& box, const wchar_t* text, const wchar_t* title) {
-    MessageBoxW(Hwnd(), text, title, MB_OK | MB_ICONEXCLAMATION);
+void RefuseEntry(HWND owner, TextBox& box, const wchar_t* text, const wchar_t* title) {
+    MessageBoxW(owner, text, title, MB_OK | MB_ICONEXCLAMATION);
     box.SetFocus();
-    SelectAll(box);
-    return false;
+    box.SelectAll();
 }
 
-void MainFrm::chkPwd_Click() {
-    // Checking or clearing the box with no password typed invites one. While
-    // the window is still hidden the focus cannot move: that is no failure.
-    if (txtPwd.Text().empty()) ::SetFocus(txtPwd.Hwnd());
+// --- settings changed by other programs while open ---
+// The window stays current: what the add-on, the command-line tool or anyone
+// else changes while it is open appears in it, merged with what the user did
+// here, which is never undone. The watcher's thread posts a message; the
+// window re-reads only the place that changed.
+
+namespace {
+
+unsigned Bit(SettingsWatcher::Change change) {
+    return 1u << static_cast<unsigned>(change);
 }
 
-void MainFrm::txtPwd_GotFocus() {
-    SelectAll(txtPwd);
+}  // namespace
+
+void MainFrm::StartWatching() {
+    HWND window = Hwnd();
+    watcher_ = std::make_unique<SettingsWatcher>(
+        store_.ProgramFolder(), [window](SettingsWatcher::Change change) {
+            PostMessageW(window, kWmSettingsChanged, static_cast<WPARAM>(change), 0);
+        });
 }
 
-void MainFrm::txtPwdConfirm_GotFocus() {
-    SelectAll(txtPwdConfirm);
+std::optional<LRESULT> MainFrm::HandleLiveMessage(UINT msg, WPARAM wParam) {
+    if (msg != kWmSettingsChanged) return std::nullopt;
+    // A burst of changes comes as several messages: one re-read for all.
+    unsigned changes = Bit(static_cast<SettingsWatcher::Change>(wParam));
+    MSG more;
+    while (PeekMessageW(&more, Hwnd(), kWmSettingsChanged, kWmSettingsChanged, PM_REMOVE))
+        changes |= Bit(static_cast<SettingsWatcher::Change>(more.wParam));
+    OnSettingsChanged(changes);
+    return 0;
 }
 
-void MainFrm::SelectAll(TextBox& box) {
-    box.SetSelStart(0);
-    box.SetSelLength(static_cast<int>(box.Text().size()));
+void MainFrm::OnSettingsChanged(unsigned changes) {
+    // While the question or a save is under way the controls are what is
+    // being saved: the news waits until the window stays open.
+    changes = session_.Close().ChangesArrived(changes);
+    if (!changes) return;
+    ++liveRefreshes_;
+    if (changes & Bit(SettingsWatcher::Change::ProgramFolder)) approved_.Refresh();
+    if (changes & Bit(SettingsWatcher::Change::MachineKey)) {
+        requests_.Refresh();
+        other_.RefreshActivityLogging();
+    }
+    if (changes & Bit(SettingsWatcher::Change::UserKey)) other_.RefreshMode();
+}
+
+void MainFrm::HandlePendingChanges() {
+    if (unsigned changes = session_.Close().TakeWaitingChanges()) OnSettingsChanged(changes);
 }
 
 }  // namespace zendrel

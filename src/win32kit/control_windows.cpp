@@ -131,4 +131,15 @@ int WindowDpi(HWND window) {
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 
+LRESULT LinkColors(HDC dc, COLORREF color) {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    bool highContrast =
+        SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+        (contrast.dwFlags & HCF_HIGHCONTRASTON);
+    SetTextColor(dc, highContrast ? GetSysColor(COLOR_HOTLIGHT) : color);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
 }  // namespace zendrel

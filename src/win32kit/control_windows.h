@@ -36,4 +36,9 @@ SIZE WindowSizeForClient(HWND window, int widthTwips, int heightTwips, int dpi);
 // The DPI a window is shown at (the screen's where it cannot tell).
 int WindowDpi(HWND window);
 
+// Colours a static control drawn as a link (WM_CTLCOLORSTATIC): its text in
+// `color`, or in the theme's link colour in a high-contrast theme, on the
+// dialog face. Returns the brush to answer the message with.
+LRESULT LinkColors(HDC dc, COLORREF color);
+
 }  // namespace zendrel

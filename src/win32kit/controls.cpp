@@ -198,4 +198,30 @@ std::wstring WindowText(HWND hwnd) {
     return text;
 }
 
+void ListBox::ReplaceKeepingSelection(const std::vector<std::wstring>& rows) {
+    std::vector<std::wstring> before = Items();
+    int selected = ListIndex();
+    int occurrence = 0;
+    std::wstring text;
+    if (selected >= 0) {
+        text = before[static_cast<std::size_t>(selected)];
+        for (int i = 0; i < selected; ++i)
+            if (before[static_cast<std::size_t>(i)] == text) ++occurrence;
+    }
+    auto first = static_cast<WPARAM>(SendMessageW(hwnd_, LB_GETTOPINDEX, 0, 0));
+    SetItems(rows);
+    SendMessageW(hwnd_, LB_SETTOPINDEX, first, 0);
+    if (selected < 0) return;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i] == text && occurrence-- == 0) {
+            SetListIndex(static_cast<int>(i));
+            return;
+        }
+}
+
+void TextBox::SelectAll() {
+    SetSelStart(0);
+    SetSelLength(static_cast<int>(Text().size()));
+}
+
 }  // namespace zendrel

@@ -39,6 +39,9 @@ class ListBox {
     const std::vector<std::wstring>& Rows(std::vector<std::wstring>& scratch) const;
     // Replaces every row, without redrawing the list for each.
     void SetItems(const std::vector<std::wstring>& items);
+    // Replaces every row, keeping the first row shown and the selection on
+    // the same entry (the same occurrence of its text) where it still exists.
+    void ReplaceKeepingSelection(const std::vector<std::wstring>& rows);
 
   private:
     std::vector<std::wstring> ReadItems() const;
@@ -84,6 +87,8 @@ class TextBox {
     // Selects length characters from the selection start.
     void SetSelLength(int length);
     void SetFocus();
+    // Selects the whole text.
+    void SelectAll();
 
   private:
     HWND hwnd_ = nullptr;

@@ -17,24 +17,23 @@ std::vector<WORD> DialogTemplate(DWORD style, const wchar_t* caption) {
     return words;
 }
 
+RECT CentredIn(SIZE size, const RECT& over, const RECT& work) {
+    LONG left = over.left + ((over.right - over.left) - size.cx) / 2;
+    LONG top = over.top + ((over.bottom - over.top) - size.cy) / 2;
+    left = std::max(work.left, std::min(left, work.right - size.cx));
+    top = std::max(work.top, std::min(top, work.bottom - size.cy));
+    return {left, top, left + size.cx, top + size.cy};
+}
+
 RECT CentredOver(HWND owner, HWND dialog) {
     RECT rect{};
     GetWindowRect(dialog, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& work = monitor.rcWork;
-    RECT over = work;
+    RECT over = monitor.rcWork;
     if (owner && !IsIconic(owner)) GetWindowRect(owner, &over);
-    int left = over.left + ((over.right - over.left) - width) / 2;
-    int top = over.top + ((over.bottom - over.top) - height) / 2;
-    left =
-        std::max(static_cast<int>(work.left), std::min(left, static_cast<int>(work.right) - width));
-    top =
-        std::max(static_cast<int>(work.top), std::min(top, static_cast<int>(work.bottom) - height));
-    return {left, top, left + width, top + height};
+    return CentredIn({rect.right - rect.left, rect.bottom - rect.top}, over, monitor.rcWork);
 }
 
 }  // namespace zendrel

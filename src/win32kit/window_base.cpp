@@ -2,6 +2,7 @@
 
 #include "failure_report.h"
 #include "program_name.h"
+#include "win32_failure.h"
 
 namespace zendrel {
 
@@ -24,6 +25,31 @@ std::optional<LRESULT> WindowBase::Dispatch(UINT msg, WPARAM wParam, LPARAM lPar
     }
 }
 
+void WindowBase::RegisterWindowClass(const wchar_t* name, int iconId) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, name, &existing)) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    // The icons belong to the class: the window is made with them, instead
+    // of being made with the default icon and given its own after.
+    auto icon = [&](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                             GetSystemMetrics(widthMetric),
+                                             GetSystemMetrics(heightMetric), LR_SHARED));
+    };
+    wc.hIcon = icon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
+    if (!RegisterClassExW(&wc)) throw FailureFromLastError(ProgramName());
+}
+
 LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
                                         LPARAM lParam) noexcept {
     if (msg == WM_NCCREATE) {
@@ -35,8 +61,28 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (msg == WM_ACTIVATE && self->dialogKeys_) {
+        self->KeepFocus(wParam);
+        return 0;
+    }
     std::optional<LRESULT> result = self->Dispatch(msg, wParam, lParam);
     return result ? *result : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool WindowBase::TranslateDialogKeys(MSG& msg) {
+    if (!dialogKeys_ || !hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    return IsDialogMessageW(hwnd_, &msg) != FALSE;
+}
+
+void WindowBase::KeepFocus(WPARAM activation) noexcept {
+    // A plain window does not keep its focused control across deactivation
+    // as a dialog does.
+    if (LOWORD(activation) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) focus_ = focus;
+        return;
+    }
+    SetFocus(focus_ && IsWindow(focus_) ? focus_ : firstFocus_);
 }
 
 INT_PTR CALLBACK WindowBase::DialogProc(HWND hwnd, UINT msg, WPARAM wParam,

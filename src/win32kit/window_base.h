@@ -19,6 +19,13 @@ class WindowBase {
 
     HWND Hwnd() const { return hwnd_; }
 
+    // A window with the keyboard of a dialog (UseDialogKeys) gives the dialog
+    // manager a message of the thread's loop meant for it or one of its
+    // controls: Tab and Shift+Tab, the arrows within a group, Alt+letter,
+    // Enter and Esc. True when the message was handled and must not be
+    // dispatched again.
+    bool TranslateDialogKeys(MSG& msg);
+
   protected:
     WindowBase() = default;
     // Does not destroy the window: the derived class does, while it is whole.
@@ -33,6 +40,22 @@ class WindowBase {
 
     // The window is going (WM_NCDESTROY): forget every handle of it.
     virtual void OnDestroyed() noexcept {}
+
+    // Makes a plain window behave as a dialog for the keyboard: the loop's
+    // messages go through TranslateDialogKeys, and the focused control is
+    // kept while another window is active and given back when the window is
+    // active again (`first` when that control is gone). A dialog has this
+    // from the dialog manager.
+    void UseDialogKeys(HWND first) {
+        dialogKeys_ = true;
+        focus_ = first;
+        firstFocus_ = first;
+    }
+
+    // Registers the class of a window of this base, once: its procedure is
+    // WindowProc, its icons (large and small) the program's icon resource
+    // `iconId`, its face the dialog colour; double clicks reach it.
+    static void RegisterWindowClass(const wchar_t* name, int iconId);
 
     // The procedure of a window class; CreateWindowExW gets `this` as its
     // creation parameter.
@@ -53,8 +76,11 @@ class WindowBase {
 
   private:
     std::optional<LRESULT> Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    void KeepFocus(WPARAM activation) noexcept;
 
     HWND hwnd_ = nullptr;
+    bool dialogKeys_ = false;
+    HWND focus_ = nullptr, firstFocus_ = nullptr;
 };
 
 }  // namespace zendrel

@@ -5,15 +5,17 @@
 // (disabled, the reason in their tooltip), what an account that may not
 // change them is told when it saves, and, once the window shows, what the
 // guard put back and whether it runs.
-#include "main_frm.h"
+#include "other_pane.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
 #include "accounts_frm.h"
+#include "control_windows.h"
 #include "held_store.h"
 #include "held_text.h"
+#include "messages.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -38,13 +40,6 @@ void Place(HWND control, const TwipsRect& twips, int dpi, HFONT font) {
     SetWindowPos(control, nullptr, TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
                  TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool HighContrast() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof contrast;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 // The tooltip of a control that a holder keeps from changing.
@@ -100,11 +95,11 @@ std::optional<AccountRow> ResolveRow(const std::wstring& name, std::wstring& mes
 
 }  // namespace
 
-void MainFrm::AddAccountsEntry() {
+void OtherPane::AddAccountsEntry() {
     auto make = [this](const wchar_t* caption, int id, DWORD visible) {
         if (!CreateWindowExW(0, L"STATIC", caption,
                              WS_CHILD | visible | SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 0, 0, 0,
-                             Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             host_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), nullptr))
             throw FailureFromLastError(kProgramName);
     };
@@ -112,21 +107,21 @@ void MainFrm::AddAccountsEntry() {
     make(L"", kIdGuardNotice, 0);  // shown when there is something to say
     // Above the frames (which lie beneath everything); outside the tab order.
     for (int id : {kIdGuardNotice, kIdLinkAccounts})
-        SetWindowPos(Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(host_.Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlaceAccountsLink();
     // The keyboard's way in: Alt+Space, then A.
-    if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
+    if (HMENU menu = GetSystemMenu(host_.Hwnd(), FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, kSysCmdAccounts, kAccountsMenuItem);
     }
 }
 
-void MainFrm::PlaceAccountsLink() {
-    Place(Control(kIdLinkAccounts), kAccountsLinkTwips, dpi_, font_.Get());
-    Place(Control(kIdGuardNotice), kGuardNoticeTwips, dpi_, font_.Get());
+void OtherPane::PlaceAccountsLink() {
+    Place(host_.Control(kIdLinkAccounts), kAccountsLinkTwips, host_.Dpi(), host_.WindowFont(false));
+    Place(host_.Control(kIdGuardNotice), kGuardNoticeTwips, host_.Dpi(), host_.WindowFont(false));
 }
 
-std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> OtherPane::HandleHeldMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == kSysCmdAccounts) {
@@ -151,16 +146,13 @@ std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARA
             return std::nullopt;
         case WM_CTLCOLORSTATIC: {
             auto control = reinterpret_cast<HWND>(lParam);
-            if (control != Control(kIdLinkAccounts) && control != Control(kIdGuardNotice))
+            if (control != host_.Control(kIdLinkAccounts) && control != host_.Control(kIdGuardNotice))
                 return std::nullopt;
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, HighContrast() ? GetSysColor(COLOR_HOTLIGHT) : LinkLook{}.color);
-            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            return LinkColors(reinterpret_cast<HDC>(wParam), LinkLook{}.color);
         }
         case WM_SETCURSOR: {
             auto under = reinterpret_cast<HWND>(wParam);
-            if ((under != Control(kIdLinkAccounts) && under != Control(kIdGuardNotice)) ||
+            if ((under != host_.Control(kIdLinkAccounts) && under != host_.Control(kIdGuardNotice)) ||
                 !linkCursor_)
                 return std::nullopt;
             SetCursor(linkCursor_);
@@ -168,7 +160,7 @@ std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARA
         }
         case WM_DPICHANGED:
             // The main table's controls move first; this link and the tips after.
-            PostMessageW(Hwnd(), kWmHeldPlace, 0, 0);
+            PostMessageW(host_.Hwnd(), kWmHeldPlace, 0, 0);
             return std::nullopt;
         case kWmHeldPlace:
             PlaceAccountsLink();
@@ -176,7 +168,7 @@ std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARA
             return 0;
         case kWmShown:
             // Once the window shows: the tips of held controls and the notice.
-            EnsureTooltip();
+            host_.EnsureTooltip();
             ShowHeldState();
             ShowGuardNotice();
             return std::nullopt;  // the window's own work for the message goes on
@@ -184,7 +176,7 @@ std::optional<LRESULT> MainFrm::HandleHeldMessage(UINT msg, WPARAM wParam, LPARA
     return std::nullopt;
 }
 
-void MainFrm::LoadHeldState() {
+void OtherPane::LoadHeldState() {
     held_ = HeldState{};
     HeldValues policy = LoadMachinePolicy();
     HeldValues kept = LoadHeld();
@@ -199,7 +191,7 @@ void MainFrm::LoadHeldState() {
                      held_.mode.holder != Holder::None;
 }
 
-void MainFrm::ShowHeldState() {
+void OtherPane::ShowHeldState() {
     // A held switch shows its held value, without the Click that would store
     // it, and cannot be changed.
     auto hold = [this](CheckBox& box, const std::optional<Effective<bool>>& value,
@@ -223,25 +215,26 @@ void MainFrm::ShowHeldState() {
                    L"Accounts (an administrator only).");
 }
 
-void MainFrm::AddHeldTip(HWND control, const std::wstring& text) {
-    if (!tooltip_) return;  // made once the window shows; ShowHeldState runs again then
+void OtherPane::AddHeldTip(HWND control, const std::wstring& text) {
+    HWND tooltip = host_.Tooltip();
+    if (!tooltip) return;  // made once the window shows; ShowHeldState runs again then
     RECT rect{};
     GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    MapWindowPoints(nullptr, host_.Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
     // A disabled control gets no mouse messages: the tip belongs to the
     // window, over the control's rectangle.
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = Hwnd();
+    tool.hwnd = host_.Hwnd();
     tool.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
     tool.rect = rect;
     tool.lpszText = const_cast<wchar_t*>(text.c_str());  // the tooltip keeps a copy
-    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void MainFrm::KeepHeldSettings(Settings& current) {
+void OtherPane::KeepHeldSettings(Settings& current) {
     // What Group Policy or the administrator keeps is not written here: the
     // switch of this account (changed in Filtered Accounts only) and a
     // setting of policy.
@@ -262,7 +255,7 @@ void MainFrm::KeepHeldSettings(Settings& current) {
     }
     if (kept.empty()) return;
     std::wstring what = Joined(kept);
-    MessageBoxW(Hwnd(),
+    MessageBoxW(host_.Hwnd(),
                 (what + L" " + (kept.size() == 1 ? L"is" : L"are") +
                  L" kept by the administrator of this computer, and only an administrator "
                  L"can change " + (kept.size() == 1 ? L"it" : L"them") +
@@ -273,7 +266,7 @@ void MainFrm::KeepHeldSettings(Settings& current) {
                 L"Settings Kept by the Administrator", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void MainFrm::ShowGuardNotice() {
+void OtherPane::ShowGuardNotice() {
     std::vector<NamedRecord> records = LoadRecords();
     records.erase(std::remove_if(records.begin(), records.end(),
                                  [](const NamedRecord& r) { return r.record.shown; }),
@@ -313,10 +306,10 @@ void MainFrm::ShowGuardNotice() {
     }
     guardDetails_ = details;
     guardDetailsIcon_ = guardDown ? MB_ICONEXCLAMATION : MB_ICONINFORMATION;
-    HWND label = Control(kIdGuardNotice);
+    HWND label = host_.Control(kIdGuardNotice);
     SetWindowTextW(label, (notice + L". Details...").c_str());
     ShowWindow(label, SW_SHOWNA);
-    if (HMENU menu = GetSystemMenu(Hwnd(), FALSE))
+    if (HMENU menu = GetSystemMenu(host_.Hwnd(), FALSE))
         if (GetMenuState(menu, kSysCmdGuardNotice, MF_BYCOMMAND) == static_cast<UINT>(-1))
             AppendMenuW(menu, MF_STRING, kSysCmdGuardNotice, kGuardMenuItem);
     // Each record is shown once: this window has shown it.
@@ -325,18 +318,18 @@ void MainFrm::ShowGuardNotice() {
     if (!names.empty()) MarkRecordsShown(names);
 }
 
-void MainFrm::ShowGuardDetails() {
+void OtherPane::ShowGuardDetails() {
     if (guardDetails_.empty()) return;
-    MessageBoxW(Hwnd(), guardDetails_.c_str(), kGuardTitle, MB_OK | guardDetailsIcon_);
+    MessageBoxW(host_.Hwnd(), guardDetails_.c_str(), kGuardTitle, MB_OK | guardDetailsIcon_);
 }
 
-void MainFrm::OpenFilteredAccounts() {
-    if (close_.Busy()) return;
+void OtherPane::OpenFilteredAccounts() {
+    if (host_.Busy()) return;
     std::vector<AccountRow> rows;
     for (const Account& account : Accounts()) rows.push_back(RowOf(account));
     std::vector<AccountRow> before = rows;
-    accountsFrm dialog(std::move(rows), ResolveRow, dpi_);
-    if (dialog.DisplayDialog(Hwnd()) != 1) return;
+    accountsFrm dialog(std::move(rows), ResolveRow, host_.Dpi());
+    if (dialog.DisplayDialog(host_.Hwnd()) != 1) return;
 
     // What changed: a tick that moved, an account added, or a ticked account
     // that was not kept yet.
@@ -350,7 +343,7 @@ void MainFrm::OpenFilteredAccounts() {
     }
     if (changes.empty()) return;
     if (!CanWriteHeld()) {
-        MessageBoxW(Hwnd(),
+        MessageBoxW(host_.Hwnd(),
                     L"Only an administrator can choose the filtered accounts: run Zendrel "
                     L"Settings as an administrator.\r\nNothing was changed.",
                     kAccountsTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -377,7 +370,7 @@ void MainFrm::OpenFilteredAccounts() {
     if (!failed.empty())
         text += L"The filter could not be kept for " + Joined(failed) +
                 L": the settings could not be written.\r\n";
-    MessageBoxW(Hwnd(), text.c_str(), kAccountsTitle,
+    MessageBoxW(host_.Hwnd(), text.c_str(), kAccountsTitle,
                 MB_OK | (failed.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
     // This account's own switch may be among them.
     LoadHeldState();

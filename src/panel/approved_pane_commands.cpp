@@ -1,17 +1,16 @@
-// The keyboard shortcuts of the window (F1 help, Ctrl+L the activity log,
-// Ctrl+F and F3 find, Delete in the approved list), the approved list's
-// context menu (import, export, find, sort, duplicates), and pasting many
-// sites at once.
-#include <windows.h>
+// The approved list's context menu (import, export, find, sort, duplicates)
+// and pasting many sites at once.
+#include "approved_pane.h"
+
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <unordered_set>
 
 #include "failure_report.h"
+#include "handles.h"
 #include "late_bound.h"
-#include "main_frm.h"
+#include "main_layout.h"
 #include "site_list_file.h"
 #include "site_rules.h"
 #include "text.h"
@@ -21,16 +20,6 @@ namespace zendrel {
 namespace {
 
 constexpr std::size_t kRefusedLinesShown = 10;
-
-AcceleratorHandle CreateShortcuts() {
-    ACCEL keys[] = {
-        {FVIRTKEY, VK_F1, kCmdHelp},
-        {FVIRTKEY | FCONTROL, 'L', kCmdViewLog},
-        {FVIRTKEY | FCONTROL, 'F', kCmdFind},
-        {FVIRTKEY, VK_F3, kCmdFindNext},
-    };
-    return AcceleratorHandle(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
-}
 
 // Lines of pasted text: split at CR LF, LF or CR, surrounding blanks trimmed.
 std::vector<std::wstring> PastedLines(const std::wstring& text) {
@@ -68,53 +57,12 @@ bool ContainsIgnoringCase(const std::wstring& text, const std::wstring& part) {
 
 }  // namespace
 
-UINT MainFrm::FindDialogMessage() {
+UINT ApprovedPane::FindDialogMessage() {
     static const UINT message = RegisterWindowMessageW(FINDMSGSTRINGW);
     return message;
 }
 
-bool MainFrm::TranslateShortcut(MSG& msg) {
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && msg.hwnd == listApproved.Hwnd()) {
-        btnRemove_Click();
-        return true;
-    }
-    if (!shortcuts_) shortcuts_ = CreateShortcuts();
-    return shortcuts_ && TranslateAcceleratorW(Hwnd(), shortcuts_.Get(), &msg) != 0;
-}
-
-bool MainFrm::OnShortcutCommand(int id) {
-    bool sitesEditable = IsWindowEnabled(listApproved.Hwnd()) != FALSE;
-    switch (id) {
-        case kCmdHelp:
-            lblLink_Click();
-            return true;
-        case kCmdViewLog:
-            linkViewLog_Click();
-            return true;
-        case kCmdFind:
-            if (sitesEditable) FindSite();
-            return true;
-        case kCmdFindNext:
-            if (sitesEditable) FindNextSite();
-            return true;
-        case kCmdImport:
-            if (sitesEditable) ImportSites();
-            return true;
-        case kCmdExport:
-            if (sitesEditable) ExportSites();
-            return true;
-        case kCmdSort:
-            if (sitesEditable) SortSites();
-            return true;
-        case kCmdRemoveDuplicates:
-            if (sitesEditable) RemoveDuplicateSites();
-            return true;
-        default:
-            return false;
-    }
-}
-
-void MainFrm::ShowApprovedListMenu(LPARAM screenPoint) {
+void ApprovedPane::ShowMenu(LPARAM screenPoint) {
     if (!IsWindowEnabled(listApproved.Hwnd())) return;
     MenuHandle menu(CreatePopupMenu());
     if (!menu) return;
@@ -137,11 +85,11 @@ void MainFrm::ShowApprovedListMenu(LPARAM screenPoint) {
         ClientToScreen(listApproved.Hwnd(), &at);
     }
     int command =
-        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, Hwnd(), nullptr);
-    if (command) OnShortcutCommand(command);
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, host_.Hwnd(), nullptr);
+    if (command) OnCommand(command, 0);
 }
 
-void MainFrm::PasteSites(const std::wstring& text) {
+void ApprovedPane::PasteSites(const std::wstring& text) {
     std::vector<std::wstring> added;
     std::wstring refused;
     std::size_t refusedCount = 0;
@@ -156,31 +104,30 @@ void MainFrm::PasteSites(const std::wstring& text) {
         }
     }
     listApproved.AddItems(added);
-    listApproved.SetListIndex(-1);
-    listRequested.SetListIndex(-1);
+    ClearSelections();
     if (refusedCount == 0) return;
     if (refusedCount > kRefusedLinesShown) refused += L"\r\n...";
     std::wstring message =
         L"Added " + std::to_wstring(added.size()) + L" sites. " + std::to_wstring(refusedCount) +
         L" pasted lines were not added, because urls.txt cannot hold them:" + refused;
-    MessageBoxW(Hwnd(), message.c_str(), L"Paste Sites", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(host_.Hwnd(), message.c_str(), L"Paste Sites", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void MainFrm::FindSite() {
+void ApprovedPane::FindSite() {
     if (findDialog_) {
         SetFocus(findDialog_);
         return;
     }
     find_ = {};
     find_.lStructSize = sizeof find_;
-    find_.hwndOwner = Hwnd();
+    find_.hwndOwner = host_.Hwnd();
     find_.lpstrFindWhat = findText_;
     find_.wFindWhatLen = static_cast<WORD>(std::size(findText_));
     find_.Flags = FR_DOWN | FR_HIDEUPDOWN | FR_HIDEMATCHCASE | FR_HIDEWHOLEWORD;
     findDialog_ = late::FindTextW(&find_);
 }
 
-void MainFrm::OnFindDialog(const FINDREPLACEW& find) {
+void ApprovedPane::OnFindDialog(const FINDREPLACEW& find) {
     if (find.Flags & FR_DIALOGTERM) {
         findDialog_ = nullptr;
     } else if (find.Flags & FR_FINDNEXT) {
@@ -188,7 +135,7 @@ void MainFrm::OnFindDialog(const FINDREPLACEW& find) {
     }
 }
 
-void MainFrm::FindNextSite() {
+void ApprovedPane::FindNextSite() {
     std::wstring part = findText_;
     if (part.empty()) {
         FindSite();
@@ -207,17 +154,17 @@ void MainFrm::FindNextSite() {
         }
     }
     std::wstring message = L"No approved site contains \"" + part + L"\".";
-    MessageBoxW(findDialog_ ? findDialog_ : Hwnd(), message.c_str(), L"Find",
+    MessageBoxW(findDialog_ ? findDialog_ : host_.Hwnd(), message.c_str(), L"Find",
                 MB_OK | MB_ICONINFORMATION);
 }
 
-void MainFrm::SortSites() {
+void ApprovedPane::SortSites() {
     std::vector<std::wstring> rows = listApproved.Items();
     std::stable_sort(rows.begin(), rows.end(), LessIgnoringCase);
     listApproved.SetItems(rows);
 }
 
-void MainFrm::RemoveDuplicateSites() {
+void ApprovedPane::RemoveDuplicateSites() {
     std::vector<std::wstring> rows = listApproved.Items();
     std::unordered_set<std::wstring> seen;
     std::vector<std::wstring> kept;
@@ -229,7 +176,7 @@ void MainFrm::RemoveDuplicateSites() {
     std::wstring message =
         removed == 0 ? std::wstring(L"No site was listed twice.")
                      : L"Removed " + std::to_wstring(removed) + L" sites that were listed before.";
-    MessageBoxW(Hwnd(), message.c_str(), L"Remove Duplicates", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(host_.Hwnd(), message.c_str(), L"Remove Duplicates", MB_OK | MB_ICONINFORMATION);
 }
 
 namespace {
@@ -304,18 +251,18 @@ ImportChoice AskImportChoice(HWND owner) {
 
 }  // namespace
 
-void MainFrm::ImportSites() {
+void ApprovedPane::ImportSites() {
     std::wstring path =
-        PickFile(Hwnd(), false, L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0");
+        PickFile(host_.Hwnd(), false, L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0");
     if (path.empty()) return;
-    ImportChoice choice = AskImportChoice(Hwnd());
+    ImportChoice choice = AskImportChoice(host_.Hwnd());
     if (choice == ImportChoice::Cancel) return;
     bool replace = choice == ImportChoice::Replace;
     SiteImport result;
     try {
         result = ImportSiteFile(path, replace ? std::vector<std::wstring>{} : listApproved.Items());
     } catch (...) {
-        ShowFailureReport(Hwnd(), L"Error occurred trying to import sites: ", L"Import Sites Error",
+        ShowFailureReport(host_.Hwnd(), L"Error occurred trying to import sites: ", L"Import Sites Error",
                           CurrentFailure());
         return;
     }
@@ -324,7 +271,7 @@ void MainFrm::ImportSites() {
         std::wstring refusal = L"The list was not replaced: the file lists no site to keep.";
         if (!result.refused.empty())
             refusal += L"\r\n\r\n" + ImportSummary(result, kRefusedLinesShown);
-        MessageBoxW(Hwnd(), refusal.c_str(), L"Import Sites", MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(host_.Hwnd(), refusal.c_str(), L"Import Sites", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (replace)
@@ -332,13 +279,13 @@ void MainFrm::ImportSites() {
     else
         listApproved.AddItems(result.sitesToAdd);
     std::wstring summary = ImportSummary(result, kRefusedLinesShown);
-    MessageBoxW(Hwnd(), summary.c_str(), L"Import Sites",
+    MessageBoxW(host_.Hwnd(), summary.c_str(), L"Import Sites",
                 MB_OK | (result.refused.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
-void MainFrm::ExportSites() {
+void ApprovedPane::ExportSites() {
     DWORD format = 1;
-    std::wstring path = PickFile(Hwnd(), true,
+    std::wstring path = PickFile(host_.Hwnd(), true,
                                  L"Text, as urls.txt (*.txt)\0*.txt\0"
                                  L"Text, UTF-8 (*.txt)\0*.txt\0",
                                  &format);
@@ -347,12 +294,12 @@ void MainFrm::ExportSites() {
     try {
         ExportSiteList(path, sites, format == 2 ? SiteListFormat::Utf8 : SiteListFormat::Ansi);
     } catch (...) {
-        ShowFailureReport(Hwnd(), L"Error occurred trying to export sites: ", L"Export Sites Error",
+        ShowFailureReport(host_.Hwnd(), L"Error occurred trying to export sites: ", L"Export Sites Error",
                           CurrentFailure());
         return;
     }
     std::wstring done = L"Exported " + std::to_wstring(sites.size()) + L" sites to " + path + L".";
-    MessageBoxW(Hwnd(), done.c_str(), L"Export Sites", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(host_.Hwnd(), done.c_str(), L"Export Sites", MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace zendrel

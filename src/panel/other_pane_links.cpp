@@ -5,12 +5,13 @@
 #include <htmlhelp.h>
 #include <shellapi.h>
 
+#include "control_windows.h"
 #include "launch_rules.h"
-#include "main_frm.h"
+#include "main_layout.h"
+#include "other_pane.h"
 #include "msgbox_ex.h"
 #include "shell_open.h"
 #include "system_libraries.h"
-#include "twips.h"
 
 namespace zendrel {
 
@@ -58,11 +59,11 @@ std::wstring LogLocationRefusal(const std::wstring& path) {
 
 }  // namespace
 
-void MainFrm::linkViewLog_Click() {
+void OtherPane::linkViewLog_Click() {
     // The add-on records where it keeps the log; until it has, there is none.
-    std::wstring path = store_.ActivityLogLocation();
+    std::wstring path = host_.Store().ActivityLogLocation();
     if (path.empty()) {
-        MsgBoxEx(Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
+        MsgBoxEx(host_.Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
         return;
     }
     // Any user can write "activitylogloc": open it only when it is a plain
@@ -75,16 +76,16 @@ void MainFrm::linkViewLog_Click() {
             L"\r\nThe location is the \"activitylogloc\" value of the key "
             L"HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel, which every user "
             L"can change. Check it with the registry editor.";
-        MessageBoxW(Hwnd(), text.c_str(), kNoLogTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(host_.Hwnd(), text.c_str(), kNoLogTitle, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // Whatever program opens the file's type shows it; a missing file opens nothing.
     if (!ShellOpen(path))
-        MessageBoxW(Hwnd(), NotOpenedElevatedText(path).c_str(), kNoLogTitle,
+        MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(path).c_str(), kNoLogTitle,
                     MB_OK | MB_ICONEXCLAMATION);
 }
 
-void MainFrm::lblLink_Click() {
+void OtherPane::lblLink_Click() {
     // HtmlHelpA lives in the help control, loaded on the first click rather
     // than at every start of the program, from the system folder only (a
     // copy beside the program is never loaded); it stays loaded while help is
@@ -97,39 +98,69 @@ void MainFrm::lblLink_Click() {
                                        GetProcAddress(helpControl, "HtmlHelpW")))
                                  : nullptr;
     if (!htmlHelpW) return;  // no help viewer on this system: nothing opens
-    std::wstring file = store_.ProgramFolder() + kHelpFile;
-    htmlHelpW(Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
+    std::wstring file = host_.Store().ProgramFolder() + kHelpFile;
+    htmlHelpW(host_.Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
 }
 
-void MainFrm::linkViewLog_MouseMove() {
+void OtherPane::linkViewLog_MouseMove() {
     SetLinkLook(kIdLinkViewLog, {kHighlightColor, true});
 }
 
-void MainFrm::lblLink_MouseMove() {
+void OtherPane::lblLink_MouseMove() {
     SetLinkLook(kIdLblLink, {kHighlightColor, true});
 }
 
-void MainFrm::Form_MouseMove() {
+void OtherPane::Form_MouseMove() {
     SetLinkLook(kIdLinkViewLog, {kHighlightColor, false});
     SetLinkLook(kIdLblLink, {kHighlightColor, false});
 }
 
-void MainFrm::MouseMovedOverForm(POINT point) {
-    // Moves over the frames, the plain labels and the picture reach the window
-    // itself (those controls are transparent to the mouse), as do moves over
-    // the margin of a picture box, which has no window of its own. Only the
-    // bare window and the bare frames react, alike; the other controls lie
-    // above the frames and have no MouseMove of their own.
-    for (const ControlSpec& row : MainControls()) {
-        // The control's place as the window lays it out.
-        TwipsRect twips = WindowTwips(row);
-        RECT area{TwipsToPixels(twips.left, dpi_), TwipsToPixels(twips.top, dpi_), 0, 0};
-        area.right = area.left + TwipsToPixels(twips.width, dpi_);
-        area.bottom = area.top + TwipsToPixels(twips.height, dpi_);
-        if (!PtInRect(&area, point)) continue;
-        if (row.kind != ControlKind::Frame) return;
+const OtherPane::LinkLook& OtherPane::GetLinkLook(int id) const {
+    return id == kIdLinkViewLog ? viewLogLook_ : helpLinkLook_;
+}
+
+void OtherPane::SetLinkLook(int id, LinkLook look) {
+    LinkLook& current = id == kIdLinkViewLog ? viewLogLook_ : helpLinkLook_;
+    bool fontChanged = current.underline != look.underline;
+    current = look;
+    HWND link = host_.Control(id);
+    if (fontChanged) SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(host_.WindowFont(look.underline)), FALSE);
+    InvalidateRect(link, nullptr, TRUE);
+}
+
+void OtherPane::FontsChanged() {
+    for (int link : {kIdLinkViewLog, kIdLblLink})
+        if (GetLinkLook(link).underline)
+            SendMessageW(host_.Control(link), WM_SETFONT,
+                         reinterpret_cast<WPARAM>(host_.WindowFont(true)), TRUE);
+}
+
+std::optional<LRESULT> OtherPane::HandleLinkMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CTLCOLORSTATIC: {
+            int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+            if (id != kIdLinkViewLog && id != kIdLblLink) return std::nullopt;
+            return LinkColors(reinterpret_cast<HDC>(wParam), GetLinkLook(id).color);
+        }
+        case WM_SETCURSOR: {
+            // Sent for the control under the mouse: how the window learns of
+            // moves over the links, which take the mouse messages themselves.
+            HWND under = reinterpret_cast<HWND>(wParam);
+            bool viewLog = under == host_.Control(kIdLinkViewLog);
+            if (!viewLog && under != host_.Control(kIdLblLink)) return std::nullopt;
+            if (HIWORD(lParam) == WM_MOUSEMOVE) {
+                if (viewLog)
+                    linkViewLog_MouseMove();
+                else
+                    lblLink_MouseMove();
+            }
+            if (!linkCursor_) return std::nullopt;
+            SetCursor(linkCursor_);
+            return TRUE;
+        }
+        default:
+            return std::nullopt;
     }
-    Form_MouseMove();
 }
 
 }  // namespace zendrel
