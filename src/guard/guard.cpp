@@ -280,8 +280,17 @@ std::set<std::wstring> Guard::Check() {
         std::optional<bool> on = LoadUserPolicyMode(sid);
         if (!on)
             if (auto it = policy.accounts.find(sid); it != policy.accounts.end()) on = it->second;
+        bool byHeldCopy = !on;
         if (!on)
             if (auto it = held.accounts.find(sid); it != held.accounts.end()) on = it->second;
+        if (on && byHeldCopy && modes[sid] != SwitchValue(*on)) {
+            // About to be put back: the held copy once more, since an
+            // administrator who just chose this switch wrote the held copy
+            // before the account's place, and this pass may have read the
+            // copy from before.
+            HeldValues now = LoadHeld();
+            if (auto it = now.accounts.find(sid); it != now.accounts.end()) on = it->second;
+        }
         const std::wstring place = sid + L"\\mode";
         if (!on) {
             lastWanted_.erase(place);

@@ -31,9 +31,10 @@ const wchar_t* SaveIntroduction(Setting setting) {
 }  // namespace
 
 void MainFrm::ShowSettings() {
-    other_.ShowSettings(session_.Values());
     approved_.ShowSettings();
     requests_.ShowSettings();
+    // The switches last: a "mode" written back on showing reports with the lists filled.
+    other_.ShowSettings(session_.Values());
 }
 
 Settings MainFrm::CurrentSettings() const {

@@ -14,6 +14,7 @@
 
 #include "handles.h"
 #include "held_store.h"
+#include "held_text.h"
 #include "settings_fixture.h"
 #include "settings_store.h"
 
@@ -264,7 +265,10 @@ TEST_F(GuardServiceTest, TheAdministratorsOwnChangeThroughTheStoreIsKept) {
     EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config"), L"new digest");
     EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint"), L"new hint");
     EXPECT_EQ(DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode"), 0u);
-    EXPECT_EQ(LoadRecords().size(), before);
+    std::vector<NamedRecord> records = LoadRecords();
+    EXPECT_EQ(records.size(), before);
+    for (std::size_t i = before; i < records.size(); ++i)
+        ADD_FAILURE() << "recorded: " << testing::PrintToString(RecordSentence(records[i].record));
 }
 
 TEST_F(GuardServiceTest, StopsCleanlyWhenAsked) {
