@@ -44,4 +44,24 @@ std::wstring TrimSpaces(std::wstring_view text) {
     return std::wstring(text.substr(b, e - b + 1));
 }
 
+std::wstring WithInserts(std::wstring_view pattern,
+                         std::initializer_list<std::wstring_view> inserts) {
+    std::wstring text;
+    text.reserve(pattern.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        wchar_t next = i + 1 < pattern.size() ? pattern[i + 1] : L'\0';
+        std::size_t insert = static_cast<std::size_t>(next - L'1');
+        if (pattern[i] == L'%' && next == L'%') {
+            text += L'%';
+            ++i;
+        } else if (pattern[i] == L'%' && next >= L'1' && next <= L'9' && insert < inserts.size()) {
+            text += inserts.begin()[insert];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 }  // namespace zendrel

@@ -1,6 +1,7 @@
 // Text helpers that need no Windows.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,5 +18,10 @@ std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep);
 
 // Removes leading and trailing space characters (code 32 only).
 std::wstring TrimSpaces(std::wstring_view text);
+
+// A text with its inserts: %1 to %9 stand for the inserts in their order and
+// %% for a percent sign; an insert is copied as it is, never read for marks.
+std::wstring WithInserts(std::wstring_view pattern,
+                         std::initializer_list<std::wstring_view> inserts);
 
 }  // namespace zendrel

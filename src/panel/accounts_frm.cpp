@@ -7,6 +7,8 @@
 #include "control_proc.h"
 #include "control_windows.h"
 #include "dialog_template.h"
+#include "resource.h"
+#include "string_table.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -14,7 +16,6 @@ namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Filtered Accounts";
 constexpr DWORD kDialogStyle = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr int kFontPoints = 9;
 
@@ -24,15 +25,13 @@ using K = ControlKind;
 // it), then these, in tab order.
 // clang-format off
 constexpr ControlSpec kControls[] = {
-    // name              id                              kind              container     caption                                   left   top  width height tab
-    {L"lblIntro",        accountsFrm::kIdLblIntro,       K::Label,         kNoContainer,
-        L"Tick the accounts whose browsing Zendrel filters. Zendrel keeps the filter as you set "
-        L"it here, whatever those accounts do.",                                                          120,  120, 6360,  480, kNoTabIndex},
-    {L"lblAdd",          accountsFrm::kIdLblAdd,         K::Label,         kNoContainer, L"Add a domain account (DOMAIN\\name):",   120, 3330, 4800,  255, kNoTabIndex},
-    {L"txtAccount",      accountsFrm::kIdTxtAccount,     K::TextBox,       kNoContainer, L"",                                       120, 3585, 4800,  315, 1, 0, L"Add a domain account (DOMAIN\\name)"},
-    {L"btnAddAccount",   accountsFrm::kIdBtnAddAccount,  K::Button,        kNoContainer, L"A&dd",                                  5040, 3570, 1440,  345, 2},
-    {L"btnOk",           accountsFrm::kIdBtnOk,          K::DefaultButton, kNoContainer, L"OK",                                    4080, 4200, 1155,  360, 3},
-    {L"btnCancel",       accountsFrm::kIdBtnCancel,      K::Button,        kNoContainer, L"Cancel",                                5325, 4200, 1155,  360, 4},
+    // name              id                              kind              container     caption                      left   top  width height tab
+    {L"lblIntro",        accountsFrm::kIdLblIntro,       K::Label,         kNoContainer, IDS_ACCOUNTS_LBLINTRO,       120,  120, 6360,  480, kNoTabIndex},
+    {L"lblAdd",          accountsFrm::kIdLblAdd,         K::Label,         kNoContainer, IDS_ACCOUNTS_LBLADD,         120, 3330, 4800,  255, kNoTabIndex},
+    {L"txtAccount",      accountsFrm::kIdTxtAccount,     K::TextBox,       kNoContainer, 0,                           120, 3585, 4800,  315, 1, 0, IDS_ACCOUNTS_TXTACCOUNT_ACC},
+    {L"btnAddAccount",   accountsFrm::kIdBtnAddAccount,  K::Button,        kNoContainer, IDS_ACCOUNTS_BTNADDACCOUNT, 5040, 3570, 1440,  345, 2},
+    {L"btnOk",           accountsFrm::kIdBtnOk,          K::DefaultButton, kNoContainer, IDS_OK,                     4080, 4200, 1155,  360, 3},
+    {L"btnCancel",       accountsFrm::kIdBtnCancel,      K::Button,        kNoContainer, IDS_CANCEL,                 5325, 4200, 1155,  360, 4},
 };
 // clang-format on
 static_assert(InTabOrder(kControls));
@@ -40,19 +39,21 @@ static_assert(InTabOrder(kControls));
 // The list of accounts: left, top, width, height in twips; its columns.
 constexpr int kList[4] = {120, 660, 6360, 2520};
 struct Column {
-    const wchar_t* title;
+    unsigned title;  // string id
     int widthTwips;
 };
-constexpr Column kColumns[] = {
-    {L"Account", 2520}, {L"Filter now", 1140}, {L"Kept", 1320}, {L"Applies", 1260}};
+constexpr Column kColumns[] = {{IDS_ACCOUNTS_COLUMN_ACCOUNT, 2520},
+                               {IDS_ACCOUNTS_COLUMN_FILTER, 1140},
+                               {IDS_ACCOUNTS_COLUMN_KEPT, 1320},
+                               {IDS_ACCOUNTS_COLUMN_APPLIES, 1260}};
 
 std::wstring FilterText(const AccountRow& row) {
-    if (!row.filterOn) return L"not signed in";
-    return *row.filterOn ? L"on" : L"off";
+    if (!row.filterOn) return LoadText(IDS_ACCOUNTS_NOT_SIGNED_IN);
+    return LoadText(*row.filterOn ? IDS_ACCOUNTS_ON : IDS_ACCOUNTS_OFF);
 }
 
 std::wstring AppliesText(const AccountRow& row) {
-    return row.hiveLoaded ? L"now" : L"at next sign-in";
+    return LoadText(row.hiveLoaded ? IDS_ACCOUNTS_NOW : IDS_ACCOUNTS_NEXT_SIGN_IN);
 }
 
 std::wstring TextOf(HWND control) {
@@ -67,7 +68,8 @@ void SetCell(HWND list, int item, int column, const std::wstring& text) {
     LVITEMW cell{};
     cell.iSubItem = column;
     cell.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
+    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&cell));
 }
 
 bool Checked(HWND list, int item) {
@@ -87,9 +89,9 @@ void SetChecked(HWND list, int item, bool on) {
 }  // namespace
 
 std::wstring HeldText(const AccountRow& row) {
-    if (row.byPolicy) return L"by Group Policy";
-    if (!row.held) return L"no";
-    return *row.held ? L"on" : L"off";
+    if (row.byPolicy) return LoadText(IDS_ACCOUNTS_BY_POLICY);
+    if (!row.held) return LoadText(IDS_ACCOUNTS_NO);
+    return LoadText(*row.held ? IDS_ACCOUNTS_ON : IDS_ACCOUNTS_OFF);
 }
 
 accountsFrm::accountsFrm(std::vector<AccountRow> rows, Resolver resolve, int dpi)
@@ -97,7 +99,7 @@ accountsFrm::accountsFrm(std::vector<AccountRow> rows, Resolver resolve, int dpi
 
 std::int32_t accountsFrm::DisplayDialog(HWND owner) {
     dialogResult_ = 2;
-    std::vector<WORD> dialog = DialogTemplate(kDialogStyle, kCaption);
+    std::vector<WORD> dialog = DialogTemplate(kDialogStyle, LoadText(IDS_ACCOUNTS_CAPTION).c_str());
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, DialogProc,
                             reinterpret_cast<LPARAM>(this));
@@ -152,19 +154,19 @@ void accountsFrm::CreateControls() {
     list_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-        TwipsToPixels(kList[0], dpi_), TwipsToPixels(kList[1], dpi_),
-        TwipsToPixels(kList[2], dpi_), TwipsToPixels(kList[3], dpi_), Hwnd(),
+        TwipsToPixels(kList[0], dpi_), TwipsToPixels(kList[1], dpi_), TwipsToPixels(kList[2], dpi_),
+        TwipsToPixels(kList[3], dpi_), Hwnd(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListAccounts)), GetModuleHandleW(nullptr),
         nullptr);
     if (!list_) throw FailureFromLastError(kProgramName);
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    SetAccessibleName(list_, L"Accounts");
+    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    SetAccessibleName(list_, LoadText(IDS_ACCOUNTS_LIST_ACC));
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(kColumns[i].title);
+        std::wstring title = LoadText(kColumns[i].title);
+        column.pszText = title.data();
         column.cx = TwipsToPixels(kColumns[i].widthTwips, dpi_);
         column.iSubItem = i;
         SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
@@ -195,8 +197,8 @@ void accountsFrm::AddRowToList(std::size_t index) {
     item.pszText = const_cast<wchar_t*>(row.name.c_str());
     item.lParam = static_cast<LPARAM>(index);
     filling_ = true;
-    int at = static_cast<int>(
-        SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    int at =
+        static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     SetCell(list_, at, 1, FilterText(row));
     SetCell(list_, at, 2, HeldText(row));
     SetCell(list_, at, 3, AppliesText(row));
@@ -214,7 +216,7 @@ void accountsFrm::btnAddAccount_Click() {
     std::wstring message;
     std::optional<AccountRow> row;
     if (name.find_first_not_of(L' ') == std::wstring::npos)
-        message = L"Type the account as DOMAIN\\name, then click Add.";
+        message = LoadText(IDS_ACCOUNTS_TYPE_ACCOUNT);
     else
         row = resolve_(name, message);
     for (std::size_t i = 0; row && i < rows_.size(); ++i) {
@@ -225,7 +227,8 @@ void accountsFrm::btnAddAccount_Click() {
         return;
     }
     if (!row) {
-        MessageBoxW(Hwnd(), message.c_str(), kCaption, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(Hwnd(), message.c_str(), LoadText(IDS_ACCOUNTS_CAPTION).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
         SendMessageW(Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
         SendMessageW(box, EM_SETSEL, 0, -1);
         return;

@@ -5,20 +5,11 @@
 
 #include "failure_report.h"
 #include "main_layout.h"
+#include "resource.h"
 #include "site_rules.h"
+#include "string_table.h"
 
 namespace zendrel {
-
-namespace {
-
-constexpr wchar_t kNotInCodePage[] =
-    L"This address has characters that Zendrel cannot store on this computer.\r\n"
-    L"Please type it with plain letters (an international domain name in its \"xn--\" form).";
-constexpr wchar_t kControlCharacters[] =
-    L"This address has control characters (such as a line break), which cannot be part of a "
-    L"web address.\r\nPlease type it again as one line of plain text.";
-
-}  // namespace
 
 void ApprovedPane::Bind() {
     txtAddSite = TextBox(host_.Control(kIdTxtAddSite));
@@ -120,8 +111,9 @@ void ApprovedPane::btnAdd_Click() {
     if (problem != SiteProblem::None) {
         // urls.txt could not hold it as one line the add-on reads rightly.
         RefuseEntry(host_.Hwnd(), txtAddSite,
-                    problem == SiteProblem::NotInCodePage ? kNotInCodePage : kControlCharacters,
-                    L"Add Site");
+                    LoadText(problem == SiteProblem::NotInCodePage ? IDS_SITE_NOT_IN_CODE_PAGE
+                                                                   : IDS_SITE_CONTROL_CHARACTERS),
+                    LoadText(IDS_ADD_SITE_TITLE));
         return;
     }
     listApproved.AddItem(site);  // as typed: no trimming, no check of its form
@@ -148,8 +140,8 @@ void ApprovedPane::listApproved_DblClick() {
         txtAddSite.SetFocus();
         listApproved.RemoveItem(row);
     } catch (...) {
-        ShowFailureReport(host_.Hwnd(), L"Error occurred trying to edit site: ",
-                          L"Edit Site Error", CurrentFailure());
+        ShowFailureReport(host_.Hwnd(), LoadText(IDS_EDIT_SITE_ERROR),
+                          LoadText(IDS_EDIT_SITE_ERROR_TITLE), CurrentFailure());
     }
 }
 

@@ -11,8 +11,10 @@
 #include "handles.h"
 #include "late_bound.h"
 #include "main_layout.h"
+#include "resource.h"
 #include "site_list_file.h"
 #include "site_rules.h"
+#include "string_table.h"
 #include "text.h"
 
 namespace zendrel {
@@ -38,11 +40,6 @@ std::vector<std::wstring> PastedLines(const std::wstring& text) {
     return lines;
 }
 
-const wchar_t* Reason(SiteProblem problem) {
-    return problem == SiteProblem::NotInCodePage ? L"characters this computer cannot store"
-                                                 : L"control characters";
-}
-
 bool LessIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
@@ -66,12 +63,15 @@ void ApprovedPane::ShowMenu(LPARAM screenPoint) {
     if (!IsWindowEnabled(listApproved.Hwnd())) return;
     MenuHandle menu(CreatePopupMenu());
     if (!menu) return;
-    AppendMenuW(menu.Get(), MF_STRING, kCmdImport, L"&Import Sites...");
-    AppendMenuW(menu.Get(), MF_STRING, kCmdExport, L"&Export Sites...");
+    auto item = [&menu](UINT command, unsigned text) {
+        AppendMenuW(menu.Get(), MF_STRING, command, LoadText(text).c_str());
+    };
+    item(kCmdImport, IDS_MENU_IMPORT);
+    item(kCmdExport, IDS_MENU_EXPORT);
     AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu.Get(), MF_STRING, kCmdFind, L"&Find...\tCtrl+F");
-    AppendMenuW(menu.Get(), MF_STRING, kCmdSort, L"&Sort A to Z");
-    AppendMenuW(menu.Get(), MF_STRING, kCmdRemoveDuplicates, L"Remove &Duplicates");
+    item(kCmdFind, IDS_MENU_FIND);
+    item(kCmdSort, IDS_MENU_SORT);
+    item(kCmdRemoveDuplicates, IDS_MENU_REMOVE_DUPLICATES);
     POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
     if (screenPoint == -1) {
         // From the keyboard (Shift+F10, the menu key): at the selected row,
@@ -84,8 +84,8 @@ void ApprovedPane::ShowMenu(LPARAM screenPoint) {
         at = {row.left + 8, row.bottom};
         ClientToScreen(listApproved.Hwnd(), &at);
     }
-    int command =
-        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, host_.Hwnd(), nullptr);
+    int command = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                 host_.Hwnd(), nullptr);
     if (command) OnCommand(command, 0);
 }
 
@@ -100,17 +100,18 @@ void ApprovedPane::PasteSites(const std::wstring& text) {
         if (problem == SiteProblem::None) {
             added.push_back(lines[i]);
         } else if (++refusedCount <= kRefusedLinesShown) {
-            refused += L"\r\nline " + std::to_wstring(i + 1) + L": " + Reason(problem);
+            refused +=
+                LoadText(IDS_PASTE_REFUSED_LINE, {std::to_wstring(i + 1), SiteRefusal(lines[i])});
         }
     }
     listApproved.AddItems(added);
     ClearSelections();
     if (refusedCount == 0) return;
     if (refusedCount > kRefusedLinesShown) refused += L"\r\n...";
-    std::wstring message =
-        L"Added " + std::to_wstring(added.size()) + L" sites. " + std::to_wstring(refusedCount) +
-        L" pasted lines were not added, because urls.txt cannot hold them:" + refused;
-    MessageBoxW(host_.Hwnd(), message.c_str(), L"Paste Sites", MB_OK | MB_ICONEXCLAMATION);
+    std::wstring message = LoadText(
+        IDS_PASTE_REFUSED, {std::to_wstring(added.size()), std::to_wstring(refusedCount), refused});
+    MessageBoxW(host_.Hwnd(), message.c_str(), LoadText(IDS_PASTE_TITLE).c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ApprovedPane::FindSite() {
@@ -153,9 +154,9 @@ void ApprovedPane::FindNextSite() {
             return;
         }
     }
-    std::wstring message = L"No approved site contains \"" + part + L"\".";
-    MessageBoxW(findDialog_ ? findDialog_ : host_.Hwnd(), message.c_str(), L"Find",
-                MB_OK | MB_ICONINFORMATION);
+    std::wstring message = LoadText(IDS_FIND_NONE, {part});
+    MessageBoxW(findDialog_ ? findDialog_ : host_.Hwnd(), message.c_str(),
+                LoadText(IDS_FIND_TITLE).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void ApprovedPane::SortSites() {
@@ -173,10 +174,11 @@ void ApprovedPane::RemoveDuplicateSites() {
         if (seen.insert(row).second) kept.push_back(std::move(row));
     std::size_t removed = rows.size() - kept.size();
     if (removed) listApproved.SetItems(kept);
-    std::wstring message =
-        removed == 0 ? std::wstring(L"No site was listed twice.")
-                     : L"Removed " + std::to_wstring(removed) + L" sites that were listed before.";
-    MessageBoxW(host_.Hwnd(), message.c_str(), L"Remove Duplicates", MB_OK | MB_ICONINFORMATION);
+    std::wstring message = removed == 0
+                               ? LoadText(IDS_DUPLICATES_NONE)
+                               : LoadText(IDS_DUPLICATES_REMOVED, {std::to_wstring(removed)});
+    MessageBoxW(host_.Hwnd(), message.c_str(), LoadText(IDS_DUPLICATES_TITLE).c_str(),
+                MB_OK | MB_ICONINFORMATION);
 }
 
 namespace {
@@ -184,13 +186,15 @@ namespace {
 constexpr DWORD kPathCapacity = 32768;
 
 // The file the user picks in the standard Open or Save As dialog; empty when
-// the user cancels. `format` gets the chosen filter's number (1-based).
-std::wstring PickFile(HWND owner, bool save, const wchar_t* filters, DWORD* format = nullptr) {
+// the user cancels. `filters` are the dialog's pairs of name and pattern,
+// each followed by "|"; `format` gets the chosen filter's number (1-based).
+std::wstring PickFile(HWND owner, bool save, std::wstring filters, DWORD* format = nullptr) {
+    std::replace(filters.begin(), filters.end(), L'|', L'\0');
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filters;
+    dialog.lpstrFilter = filters.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = kPathCapacity;
@@ -211,13 +215,9 @@ enum class ImportChoice { Add, Replace, Cancel };
 // controls (the program's manifest asks for it); without it, a message box
 // asks the same.
 ImportChoice AskImportChoice(HWND owner) {
-    constexpr wchar_t kTitle[] = L"Import Sites";
-    constexpr wchar_t kQuestion[] =
-        L"Add the sites of this file to the allowed sites, or replace the list with them?";
-    constexpr wchar_t kExplained[] =
-        L"Add keeps the list and adds the sites of the file that it does not hold yet. Replace "
-        L"makes the sites of the file the whole list; a file with no site to keep replaces "
-        L"nothing. Cancel imports nothing.";
+    std::wstring title = LoadText(IDS_IMPORT_TITLE);
+    std::wstring question = LoadText(IDS_IMPORT_QUESTION);
+    std::wstring explained = LoadText(IDS_IMPORT_EXPLAINED);
     using TaskDialogFunction = HRESULT WINAPI(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     HMODULE controls = GetModuleHandleW(L"comctl32.dll");
     auto* taskDialog = controls ? reinterpret_cast<TaskDialogFunction*>(reinterpret_cast<void*>(
@@ -225,23 +225,26 @@ ImportChoice AskImportChoice(HWND owner) {
                                 : nullptr;
     int pressed = IDCANCEL;
     if (taskDialog) {
-        const TASKDIALOG_BUTTON buttons[] = {
-            {kIdImportAdd, L"Add"}, {kIdImportReplace, L"Replace"}, {IDCANCEL, L"Cancel"}};
+        std::wstring add = LoadText(IDS_IMPORT_ADD), replace = LoadText(IDS_IMPORT_REPLACE),
+                     cancel = LoadText(IDS_CANCEL);
+        const TASKDIALOG_BUTTON buttons[] = {{kIdImportAdd, add.c_str()},
+                                             {kIdImportReplace, replace.c_str()},
+                                             {IDCANCEL, cancel.c_str()}};
         TASKDIALOGCONFIG config{};
         config.cbSize = sizeof config;
         config.hwndParent = owner;
         config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-        config.pszWindowTitle = kTitle;
-        config.pszMainInstruction = kQuestion;
-        config.pszContent = kExplained;
+        config.pszWindowTitle = title.c_str();
+        config.pszMainInstruction = question.c_str();
+        config.pszContent = explained.c_str();
         config.cButtons = static_cast<UINT>(std::size(buttons));
         config.pButtons = buttons;
         config.nDefaultButton = kIdImportAdd;
         if (FAILED(taskDialog(&config, &pressed, nullptr, nullptr))) pressed = IDCANCEL;
     } else {
-        std::wstring text = std::wstring(kQuestion) + L"\r\n" + kExplained +
-                            L"\r\n\r\nYes adds, No replaces, Cancel imports nothing.";
-        int answer = MessageBoxW(owner, text.c_str(), kTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+        std::wstring text = LoadText(IDS_IMPORT_MESSAGE_BOX_QUESTION, {question, explained});
+        int answer =
+            MessageBoxW(owner, text.c_str(), title.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
         pressed = answer == IDYES ? kIdImportAdd : answer == IDNO ? kIdImportReplace : IDCANCEL;
     }
     return pressed == kIdImportAdd       ? ImportChoice::Add
@@ -252,8 +255,7 @@ ImportChoice AskImportChoice(HWND owner) {
 }  // namespace
 
 void ApprovedPane::ImportSites() {
-    std::wstring path =
-        PickFile(host_.Hwnd(), false, L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0");
+    std::wstring path = PickFile(host_.Hwnd(), false, LoadText(IDS_IMPORT_FILTERS));
     if (path.empty()) return;
     ImportChoice choice = AskImportChoice(host_.Hwnd());
     if (choice == ImportChoice::Cancel) return;
@@ -262,16 +264,17 @@ void ApprovedPane::ImportSites() {
     try {
         result = ImportSiteFile(path, replace ? std::vector<std::wstring>{} : listApproved.Items());
     } catch (...) {
-        ShowFailureReport(host_.Hwnd(), L"Error occurred trying to import sites: ", L"Import Sites Error",
-                          CurrentFailure());
+        ShowFailureReport(host_.Hwnd(), LoadText(IDS_IMPORT_ERROR),
+                          LoadText(IDS_IMPORT_ERROR_TITLE), CurrentFailure());
         return;
     }
     if (replace && result.sitesToAdd.empty()) {
         // As the command-line tool: an empty or damaged file cannot wipe the list.
-        std::wstring refusal = L"The list was not replaced: the file lists no site to keep.";
+        std::wstring refusal = LoadText(IDS_IMPORT_REFUSED_REPLACE);
         if (!result.refused.empty())
             refusal += L"\r\n\r\n" + ImportSummary(result, kRefusedLinesShown);
-        MessageBoxW(host_.Hwnd(), refusal.c_str(), L"Import Sites", MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(host_.Hwnd(), refusal.c_str(), LoadText(IDS_IMPORT_TITLE).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (replace)
@@ -279,27 +282,25 @@ void ApprovedPane::ImportSites() {
     else
         listApproved.AddItems(result.sitesToAdd);
     std::wstring summary = ImportSummary(result, kRefusedLinesShown);
-    MessageBoxW(host_.Hwnd(), summary.c_str(), L"Import Sites",
+    MessageBoxW(host_.Hwnd(), summary.c_str(), LoadText(IDS_IMPORT_TITLE).c_str(),
                 MB_OK | (result.refused.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
 void ApprovedPane::ExportSites() {
     DWORD format = 1;
-    std::wstring path = PickFile(host_.Hwnd(), true,
-                                 L"Text, as urls.txt (*.txt)\0*.txt\0"
-                                 L"Text, UTF-8 (*.txt)\0*.txt\0",
-                                 &format);
+    std::wstring path = PickFile(host_.Hwnd(), true, LoadText(IDS_EXPORT_FILTERS), &format);
     if (path.empty()) return;
     std::vector<std::wstring> sites = listApproved.Items();
     try {
         ExportSiteList(path, sites, format == 2 ? SiteListFormat::Utf8 : SiteListFormat::Ansi);
     } catch (...) {
-        ShowFailureReport(host_.Hwnd(), L"Error occurred trying to export sites: ", L"Export Sites Error",
-                          CurrentFailure());
+        ShowFailureReport(host_.Hwnd(), LoadText(IDS_EXPORT_ERROR),
+                          LoadText(IDS_EXPORT_ERROR_TITLE), CurrentFailure());
         return;
     }
-    std::wstring done = L"Exported " + std::to_wstring(sites.size()) + L" sites to " + path + L".";
-    MessageBoxW(host_.Hwnd(), done.c_str(), L"Export Sites", MB_OK | MB_ICONINFORMATION);
+    std::wstring done = LoadText(IDS_EXPORT_DONE, {std::to_wstring(sites.size()), path});
+    MessageBoxW(host_.Hwnd(), done.c_str(), LoadText(IDS_EXPORT_TITLE).c_str(),
+                MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace zendrel

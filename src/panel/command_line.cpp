@@ -60,8 +60,4 @@ StartupArguments ReadArguments(std::wstring_view argumentText) {
     return result;
 }
 
-std::wstring InvalidArgumentMessage(std::wstring_view piece) {
-    return L"Invalid argument: " + std::wstring(piece);
-}
-
 }  // namespace zendrel

@@ -32,7 +32,4 @@ struct StartupArguments {
 };
 StartupArguments ReadArguments(std::wstring_view argumentText);
 
-// The text of the message for an unrecognised piece.
-std::wstring InvalidArgumentMessage(std::wstring_view piece);
-
 }  // namespace zendrel

@@ -6,13 +6,16 @@
 #include "main_frm.h"
 #include "msgbox_ex.h"
 #include "pwd_frm.h"
+#include "resource.h"
+#include "string_table.h"
 
 namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kLoadIntroduction[] = L"Error occurred trying to load settings: ";
-constexpr wchar_t kLoadTitle[] = L"Load Settings Error";
+void ShowLoadFailure(HWND owner, const Failure& failure) {
+    ShowFailureReport(owner, LoadText(IDS_LOAD_ERROR), LoadText(IDS_LOAD_ERROR_TITLE), failure);
+}
 
 }  // namespace
 
@@ -23,7 +26,7 @@ void MainFrm::Form_Load() {
         other_.LoadHeldState();
     } catch (...) {
         // A password may be stored that could not be read: the settings stay closed.
-        ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, CurrentFailure());
+        ShowLoadFailure(Hwnd(), CurrentFailure());
         EndProgram();
         return;
     }
@@ -50,36 +53,29 @@ void MainFrm::Form_Load() {
     session_.Load(std::move(loaded.settings));
     ShowSettings();
     other_.ShowHeldState();
-    if (loaded.failure) ShowFailureReport(Hwnd(), kLoadIntroduction, kLoadTitle, *loaded.failure);
+    if (loaded.failure) ShowLoadFailure(Hwnd(), *loaded.failure);
     StartWatching();
 }
 
 bool MainFrm::Form_QueryUnload() {
-    int answer = MsgBoxEx(Hwnd(), L"Would you like to save your changes?",
-                          MB_YESNOCANCEL | MB_ICONQUESTION, L"Save Changes", 50, 250, nullptr);
+    int answer = MsgBoxEx(Hwnd(), LoadText(IDS_SAVE_QUESTION), MB_YESNOCANCEL | MB_ICONQUESTION,
+                          LoadText(IDS_SAVE_QUESTION_TITLE), 50, 250, nullptr);
     if (answer == IDYES) {
-        PasswordFields password = other_.CurrentPasswordFields();
         // Nothing is saved: a password the user never confirmed would lock
         // the settings with a text nobody may know.
-        if (NewPasswordUnconfirmed(password)) {
-            RefuseEntry(Hwnd(), other_.PasswordBox(),
-                        L"The password and the confirmation password are not the same.\r\n"
-                        L"Nothing has been saved. Please type the new password again in both "
-                        L"boxes, then close the window to save.",
-                        L"Confirm Password");
-            CloseStep(CloseEvent::EntryRefused);
-            return false;
-        }
-        // "hint" is ANSI text: other letters would be stored as "?".
-        std::optional<PasswordSetting> saved = PasswordToSave(password);
-        if (saved && !FitsAnsi(saved->hint)) {
-            RefuseEntry(Hwnd(), other_.HintBox(),
-                        L"The hint has characters that Zendrel cannot store on this "
-                        L"computer.\r\nNothing has been saved. Please type the hint with "
-                        L"other letters, then close the window to save.",
-                        L"Password Hint");
-            CloseStep(CloseEvent::EntryRefused);
-            return false;
+        switch (CheckPasswordSave(other_.CurrentPasswordFields(), FitsAnsi)) {
+            case PasswordProblem::Unconfirmed:
+                RefuseEntry(Hwnd(), other_.PasswordBox(), LoadText(IDS_PASSWORD_UNCONFIRMED),
+                            LoadText(IDS_PASSWORD_UNCONFIRMED_TITLE));
+                CloseStep(CloseEvent::EntryRefused);
+                return false;
+            case PasswordProblem::HintNotInCodePage:
+                RefuseEntry(Hwnd(), other_.HintBox(), LoadText(IDS_HINT_NOT_IN_CODE_PAGE),
+                            LoadText(IDS_HINT_NOT_IN_CODE_PAGE_TITLE));
+                CloseStep(CloseEvent::EntryRefused);
+                return false;
+            case PasswordProblem::None:
+                break;
         }
         CloseStep(CloseEvent::AnsweredYes);
         SaveAllSettings();
@@ -97,8 +93,8 @@ void MainFrm::btnClose_Click() {
     try {
         Unload();
     } catch (...) {
-        ShowFailureReport(Hwnd(), L"Error occurred trying to close the window: ",
-                          L"Window Close Error", CurrentFailure());
+        ShowFailureReport(Hwnd(), LoadText(IDS_CLOSE_ERROR), LoadText(IDS_CLOSE_ERROR_TITLE),
+                          CurrentFailure());
     }
 }
 
@@ -108,7 +104,8 @@ void MainFrm::Unload() {
 }
 
 bool MainFrm::QueryEndSession() {
-    if (session_.Close().On(CloseEvent::SessionEndAsked) != CloseAction::Ask) return false;  // not now
+    if (session_.Close().On(CloseEvent::SessionEndAsked) != CloseAction::Ask)
+        return false;  // not now
     return AskToClose();
 }
 
@@ -125,8 +122,8 @@ void MainFrm::SaveAllSettings() {
     try {
         SaveSettings();
     } catch (...) {
-        ShowFailureReport(Hwnd(), L"Error occurred trying to save settings: ",
-                          L"Save Settings Error", CurrentFailure());
+        ShowFailureReport(Hwnd(), LoadText(IDS_SAVE_ERROR), LoadText(IDS_SAVE_ERROR_TITLE),
+                          CurrentFailure());
         CloseStep(CloseEvent::SaveFailed);
         return;
     }

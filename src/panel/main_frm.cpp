@@ -6,6 +6,7 @@
 #include "dialog_template.h"
 #include "late_bound.h"
 #include "resource.h"
+#include "string_table.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -14,8 +15,6 @@ namespace zendrel {
 namespace {
 
 constexpr wchar_t kClassName[] = L"ZendrelMainFrm";
-constexpr wchar_t kCaption[] = L"Zendrel Settings";
-constexpr wchar_t kCloseTooltip[] = L"Close window and save settings";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR kAddSiteSubclassId = 1;
 constexpr int kFontPoints = 9;
@@ -80,8 +79,9 @@ MainFrm::MainFrm(std::wstring programFolder, int dpi)
     // Made at its place and size, so that nothing moves before it shows.
     SIZE expected = ExpectedWindowSize(dpi_);
     POINT corner = WindowCorner(expected, nullptr);
-    HWND created = CreateWindowExW(0, kClassName, kCaption, kWindowStyle, corner.x, corner.y,
-                                   expected.cx, expected.cy, nullptr, nullptr, Instance(), this);
+    HWND created =
+        CreateWindowExW(0, kClassName, LoadText(IDS_MAIN_CAPTION).c_str(), kWindowStyle, corner.x,
+                        corner.y, expected.cx, expected.cy, nullptr, nullptr, Instance(), this);
     if (!created) throw FailureFromLastError(kProgramName);
     try {
         CreateControls();
@@ -133,7 +133,8 @@ HWND MainFrm::EnsureTooltip() {
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = Hwnd();
     tool.uId = reinterpret_cast<UINT_PTR>(Control(kIdBtnClose));
-    tool.lpszText = const_cast<wchar_t*>(kCloseTooltip);
+    std::wstring tip = LoadText(IDS_MAIN_BTNCLOSE_TIP);
+    tool.lpszText = tip.data();
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
         throw Failure(kOutOfMemory, kProgramName);
     return tooltip_;

@@ -4,28 +4,27 @@
 // programs make while the window is open.
 #include "failure_report.h"
 #include "main_frm.h"
+#include "resource.h"
+#include "string_table.h"
 
 namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kSaveErrorTitle[] = L"Save Settings Error";
-
-const wchar_t* SaveIntroduction(Setting setting) {
+unsigned SaveIntroduction(Setting setting) {
     switch (setting) {
         case Setting::ApprovedSites:
-            return L"Error occurred trying to save approved site settings: ";
+            return IDS_SAVE_APPROVED_ERROR;
         case Setting::RequestedSites:
-            return L"Error occurred trying to save requested url settings: ";
+            return IDS_SAVE_REQUESTED_ERROR;
         case Setting::ActivityLogging:
-            return L"Error occurred trying to save logging settings: ";
+            return IDS_SAVE_LOGGING_ERROR;
         case Setting::Mode:
-            return L"Error occurred trying to save mode settings: ";
+            return IDS_SAVE_MODE_ERROR;
         case Setting::Password:
             break;
     }
-    return L"Error occurred trying to save your password settings, if you had a previous "
-           L"password \r\nit is still in effect, details of the error follow: ";
+    return IDS_SAVE_PASSWORD_ERROR;
 }
 
 }  // namespace
@@ -52,23 +51,15 @@ void MainFrm::ReportOutcome(Setting setting, const Outcome& outcome) {
     if (outcome.kind == Outcome::Kind::Refused) {
         if (!session_.Close().RefusalShown()) ShowPermissionsMessage();
     } else if (outcome.kind == Outcome::Kind::Failed) {
-        ShowFailureReport(Hwnd(), SaveIntroduction(setting), kSaveErrorTitle, *outcome.failure);
+        ShowFailureReport(Hwnd(), LoadText(SaveIntroduction(setting)),
+                          LoadText(IDS_SAVE_ERROR_TITLE), *outcome.failure);
     }
 }
 
 void MainFrm::ShowPermissionsMessage() {
     session_.Close().NoteRefusalShown();
-    MessageBoxW(Hwnd(),
-                L"You currently don't have the proper system permissions to save settings, "
-                L"please be sure to log in with an \r\n"
-                L"administrative account (a user with full access) to save Zendrel settings.",
-                L"System Permissions Required", MB_OK | MB_ICONHAND);
-}
-
-void RefuseEntry(HWND owner, TextBox& box, const wchar_t* text, const wchar_t* title) {
-    MessageBoxW(owner, text, title, MB_OK | MB_ICONEXCLAMATION);
-    box.SetFocus();
-    box.SelectAll();
+    MessageBoxW(Hwnd(), LoadText(IDS_PERMISSIONS).c_str(), LoadText(IDS_PERMISSIONS_TITLE).c_str(),
+                MB_OK | MB_ICONHAND);
 }
 
 // --- settings changed by other programs while open ---

@@ -16,6 +16,8 @@
 #include "held_store.h"
 #include "held_text.h"
 #include "messages.h"
+#include "resource.h"
+#include "string_table.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -23,16 +25,11 @@ namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kAccountsLinkCaption[] = L"Filtered Accounts...";
-constexpr wchar_t kAccountsMenuItem[] = L"Filtered &Accounts...";
-constexpr wchar_t kAccountsTitle[] = L"Filtered Accounts";
 // In "Other Settings", right of chkEnable, where the frame has room.
 constexpr TwipsRect kAccountsLinkTwips = {105 + 4440, 4875 + 345, 1620, 255};
 
 // The guard's notice: below "Other Settings", between the help link and Close.
 constexpr TwipsRect kGuardNoticeTwips = {1440, 7425, 3540, 435};
-constexpr wchar_t kGuardMenuItem[] = L"What the &Guard Put Back...";
-constexpr wchar_t kGuardTitle[] = L"Zendrel Guard";
 constexpr int kMaxNoticeRecords = 10;
 
 void Place(HWND control, const TwipsRect& twips, int dpi, HFONT font) {
@@ -43,17 +40,16 @@ void Place(HWND control, const TwipsRect& twips, int dpi, HFONT font) {
 }
 
 // The tooltip of a control that a holder keeps from changing.
-std::wstring HeldTip(Holder holder, const wchar_t* policyName) {
-    if (holder == Holder::Policy)
-        return std::wstring(L"Set by Group Policy (\"") + policyName +
-               L"\"): it cannot be changed on this computer.";
-    return L"Kept by the administrator: only an administrator can change it.";
+// `policyName` is the string id of the policy's name.
+std::wstring HeldTip(Holder holder, unsigned policyName) {
+    if (holder == Holder::Policy) return LoadText(IDS_HELD_BY_POLICY, {LoadText(policyName)});
+    return LoadText(IDS_HELD_BY_ADMINISTRATOR);
 }
 
 std::wstring Joined(const std::vector<std::wstring>& names) {
     std::wstring text;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) text += i + 1 == names.size() ? L" and " : L", ";
+        if (i > 0) text += LoadText(i + 1 == names.size() ? IDS_JOIN_LAST : IDS_JOIN);
         text += names[i];
     }
     return text;
@@ -81,8 +77,7 @@ AccountRow RowOf(const Account& account) {
 std::optional<AccountRow> ResolveRow(const std::wstring& name, std::wstring& message) {
     std::optional<std::wstring> sid = ResolveAccount(name);
     if (!sid) {
-        message = L"Windows knows no account \"" + name +
-                  L"\".\r\nType it as DOMAIN\\name (or the name of an account of this computer).";
+        message = LoadText(IDS_ACCOUNT_UNKNOWN, {name});
         return std::nullopt;
     }
     Account account;
@@ -96,23 +91,24 @@ std::optional<AccountRow> ResolveRow(const std::wstring& name, std::wstring& mes
 }  // namespace
 
 void OtherPane::AddAccountsEntry() {
-    auto make = [this](const wchar_t* caption, int id, DWORD visible) {
-        if (!CreateWindowExW(0, L"STATIC", caption,
+    auto make = [this](const std::wstring& caption, int id, DWORD visible) {
+        if (!CreateWindowExW(0, L"STATIC", caption.c_str(),
                              WS_CHILD | visible | SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 0, 0, 0,
                              host_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), nullptr))
             throw FailureFromLastError(kProgramName);
     };
-    make(kAccountsLinkCaption, kIdLinkAccounts, WS_VISIBLE);
-    make(L"", kIdGuardNotice, 0);  // shown when there is something to say
+    make(LoadText(IDS_ACCOUNTS_LINK), kIdLinkAccounts, WS_VISIBLE);
+    make(std::wstring(), kIdGuardNotice, 0);  // shown when there is something to say
     // Above the frames (which lie beneath everything); outside the tab order.
     for (int id : {kIdGuardNotice, kIdLinkAccounts})
-        SetWindowPos(host_.Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(host_.Control(id), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlaceAccountsLink();
     // The keyboard's way in: Alt+Space, then A.
     if (HMENU menu = GetSystemMenu(host_.Hwnd(), FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kSysCmdAccounts, kAccountsMenuItem);
+        AppendMenuW(menu, MF_STRING, kSysCmdAccounts, LoadText(IDS_ACCOUNTS_MENU).c_str());
     }
 }
 
@@ -146,13 +142,15 @@ std::optional<LRESULT> OtherPane::HandleHeldMessage(UINT msg, WPARAM wParam, LPA
             return std::nullopt;
         case WM_CTLCOLORSTATIC: {
             auto control = reinterpret_cast<HWND>(lParam);
-            if (control != host_.Control(kIdLinkAccounts) && control != host_.Control(kIdGuardNotice))
+            if (control != host_.Control(kIdLinkAccounts) &&
+                control != host_.Control(kIdGuardNotice))
                 return std::nullopt;
             return LinkColors(reinterpret_cast<HDC>(wParam), LinkLook{}.color);
         }
         case WM_SETCURSOR: {
             auto under = reinterpret_cast<HWND>(wParam);
-            if ((under != host_.Control(kIdLinkAccounts) && under != host_.Control(kIdGuardNotice)) ||
+            if ((under != host_.Control(kIdLinkAccounts) &&
+                 under != host_.Control(kIdGuardNotice)) ||
                 !linkCursor_)
                 return std::nullopt;
             SetCursor(linkCursor_);
@@ -195,7 +193,7 @@ void OtherPane::ShowHeldState() {
     // A held switch shows its held value, without the Click that would store
     // it, and cannot be changed.
     auto hold = [this](CheckBox& box, const std::optional<Effective<bool>>& value,
-                       const wchar_t* policyName) {
+                       unsigned policyName) {
         if (!value || value->holder == Holder::None) return;
         if (box.Value() != (value->value ? 1 : 0))
             SendMessageW(box.Hwnd(), BM_SETCHECK, value->value ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -205,14 +203,12 @@ void OtherPane::ShowHeldState() {
     // Activity logging kept by the administrator stays for an administrator
     // to change (another account is told at Yes); a policy's is fixed.
     if (held_.logging && held_.logging->holder == Holder::Policy)
-        hold(chkLogging, held_.logging, L"Keep the activity log");
+        hold(chkLogging, held_.logging, IDS_POLICY_LOGGING);
     std::optional<Effective<bool>> mode;
     if (held_.mode.holder != Holder::None) mode = held_.mode;
-    hold(chkEnable, mode, L"Filter web sites for this user");
+    hold(chkEnable, mode, IDS_POLICY_MODE);
     if (mode && mode->holder == Holder::Administrator)
-        AddHeldTip(chkEnable.Hwnd(),
-                   L"Kept by the administrator for this account: change it in Filtered "
-                   L"Accounts (an administrator only).");
+        AddHeldTip(chkEnable.Hwnd(), LoadText(IDS_HELD_ACCOUNT_TIP));
 }
 
 void OtherPane::AddHeldTip(HWND control, const std::wstring& text) {
@@ -239,31 +235,25 @@ void OtherPane::KeepHeldSettings(Settings& current) {
     // switch of this account (changed in Filtered Accounts only) and a
     // setting of policy.
     if (held_.mode.holder != Holder::None) current.mode.reset();
-    if (held_.logging && held_.logging->holder == Holder::Policy)
-        current.activityLogging.reset();
+    if (held_.logging && held_.logging->holder == Holder::Policy) current.activityLogging.reset();
     if (CanWriteHeld()) return;
     // An account that cannot write the held copy keeps the held values; it
     // is told so before anything is written.
     std::vector<std::wstring> kept;
     if (held_.logging && current.activityLogging) {
-        if (*current.activityLogging != held_.logging->value) kept.push_back(L"Activity logging");
+        if (*current.activityLogging != held_.logging->value)
+            kept.push_back(LoadText(IDS_KEPT_LOGGING));
         current.activityLogging.reset();
     }
     if (held_.password && current.password) {
-        if (*current.password != *held_.password) kept.push_back(L"the password and its hint");
+        if (*current.password != *held_.password) kept.push_back(LoadText(IDS_KEPT_PASSWORD));
         current.password.reset();
     }
     if (kept.empty()) return;
     std::wstring what = Joined(kept);
     MessageBoxW(host_.Hwnd(),
-                (what + L" " + (kept.size() == 1 ? L"is" : L"are") +
-                 L" kept by the administrator of this computer, and only an administrator "
-                 L"can change " + (kept.size() == 1 ? L"it" : L"them") +
-                 L" (run Zendrel Settings as an administrator).\r\n\r\n" + what + L" keep" +
-                 (kept.size() == 1 ? L"s its value" : L" their values") +
-                 L"; your other changes are saved now.")
-                    .c_str(),
-                L"Settings Kept by the Administrator", MB_OK | MB_ICONEXCLAMATION);
+                LoadText(kept.size() == 1 ? IDS_KEPT_ONE : IDS_KEPT_MANY, {what}).c_str(),
+                LoadText(IDS_KEPT_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void OtherPane::ShowGuardNotice() {
@@ -279,39 +269,36 @@ void OtherPane::ShowGuardNotice() {
     std::wstring notice, details;
     if (!records.empty()) {
         std::wstring count = std::to_wstring(records.size());
-        notice = L"Zendrel put back " + count +
-                 (records.size() == 1 ? L" setting" : L" settings") +
-                 (guardDown ? L"" : L" changed outside the settings");
-        details = L"Zendrel put back settings that were changed outside the settings:\r\n\r\n";
+        bool one = records.size() == 1;
+        notice =
+            guardDown
+                ? LoadText(one ? IDS_NOTICE_PUT_BACK_ONE : IDS_NOTICE_PUT_BACK_MANY, {count})
+                : LoadText(one ? IDS_NOTICE_PUT_BACK_OUTSIDE_ONE : IDS_NOTICE_PUT_BACK_OUTSIDE_MANY,
+                           {count});
+        details = LoadText(IDS_DETAILS_PUT_BACK);
         std::size_t first =
             records.size() > kMaxNoticeRecords ? records.size() - kMaxNoticeRecords : 0;
         for (std::size_t i = first; i < records.size(); ++i)
-            details += RecordSentence(records[i].record) + L"\r\n";
-        if (first > 0)
-            details += L"(and " + std::to_wstring(first) +
-                       L" earlier; \"zendrelctl status\" lists them)\r\n";
+            details += LoadText(IDS_DETAILS_RECORD, {RecordSentence(records[i].record)});
+        if (first > 0) details += LoadText(IDS_DETAILS_EARLIER, {std::to_wstring(first)});
     }
     if (guardDown) {
-        const wchar_t* state =
-            guard == GuardState::NotInstalled ? L"is not installed" : L"is not running";
+        std::wstring state = LoadText(guard == GuardState::NotInstalled ? IDS_GUARD_NOT_INSTALLED
+                                                                        : IDS_GUARD_NOT_RUNNING);
         // Two lines at most in the room between the help link and Close.
-        notice += notice.empty() ? std::wstring(L"The guard ") + state +
-                                       L": kept settings are not put back"
-                                 : std::wstring(L"; the guard ") + state;
+        notice = notice.empty() ? LoadText(IDS_NOTICE_GUARD, {state})
+                                : LoadText(IDS_NOTICE_AND_GUARD, {notice, state});
         if (!details.empty()) details += L"\r\n";
-        details += std::wstring(L"The Zendrel guard (the ZendrelGuard service) ") + state +
-                   L": settings kept by the administrator are not put back when someone "
-                   L"changes them. An administrator can start it in Services, or install "
-                   L"Zendrel again.";
+        details += LoadText(IDS_DETAILS_GUARD, {state});
     }
     guardDetails_ = details;
     guardDetailsIcon_ = guardDown ? MB_ICONEXCLAMATION : MB_ICONINFORMATION;
     HWND label = host_.Control(kIdGuardNotice);
-    SetWindowTextW(label, (notice + L". Details...").c_str());
+    SetWindowTextW(label, LoadText(IDS_NOTICE_DETAILS, {notice}).c_str());
     ShowWindow(label, SW_SHOWNA);
     if (HMENU menu = GetSystemMenu(host_.Hwnd(), FALSE))
         if (GetMenuState(menu, kSysCmdGuardNotice, MF_BYCOMMAND) == static_cast<UINT>(-1))
-            AppendMenuW(menu, MF_STRING, kSysCmdGuardNotice, kGuardMenuItem);
+            AppendMenuW(menu, MF_STRING, kSysCmdGuardNotice, LoadText(IDS_GUARD_MENU).c_str());
     // Each record is shown once: this window has shown it.
     std::vector<std::wstring> names;
     for (const NamedRecord& r : records) names.push_back(r.name);
@@ -320,7 +307,8 @@ void OtherPane::ShowGuardNotice() {
 
 void OtherPane::ShowGuardDetails() {
     if (guardDetails_.empty()) return;
-    MessageBoxW(host_.Hwnd(), guardDetails_.c_str(), kGuardTitle, MB_OK | guardDetailsIcon_);
+    MessageBoxW(host_.Hwnd(), guardDetails_.c_str(), LoadText(IDS_GUARD_TITLE).c_str(),
+                MB_OK | guardDetailsIcon_);
 }
 
 void OtherPane::OpenFilteredAccounts() {
@@ -343,10 +331,8 @@ void OtherPane::OpenFilteredAccounts() {
     }
     if (changes.empty()) return;
     if (!CanWriteHeld()) {
-        MessageBoxW(host_.Hwnd(),
-                    L"Only an administrator can choose the filtered accounts: run Zendrel "
-                    L"Settings as an administrator.\r\nNothing was changed.",
-                    kAccountsTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(host_.Hwnd(), LoadText(IDS_ACCOUNTS_ADMIN_ONLY).c_str(),
+                    LoadText(IDS_ACCOUNTS_CAPTION).c_str(), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     std::vector<std::wstring> now[2], later[2], failed;
@@ -359,18 +345,13 @@ void OtherPane::OpenFilteredAccounts() {
     }
     std::wstring text;
     for (int on : {1, 0}) {
-        const wchar_t* state = on ? L"on" : L"off";
         if (!now[on].empty())
-            text += std::wstring(L"The filter is now ") + state + L" for " + Joined(now[on]) +
-                    L".\r\n";
+            text += LoadText(on ? IDS_FILTER_NOW_ON : IDS_FILTER_NOW_OFF, {Joined(now[on])});
         if (!later[on].empty())
-            text += std::wstring(L"The filter will be ") + state + L" for " + Joined(later[on]) +
-                    L" from the next sign-in.\r\n";
+            text += LoadText(on ? IDS_FILTER_LATER_ON : IDS_FILTER_LATER_OFF, {Joined(later[on])});
     }
-    if (!failed.empty())
-        text += L"The filter could not be kept for " + Joined(failed) +
-                L": the settings could not be written.\r\n";
-    MessageBoxW(host_.Hwnd(), text.c_str(), kAccountsTitle,
+    if (!failed.empty()) text += LoadText(IDS_FILTER_FAILED, {Joined(failed)});
+    MessageBoxW(host_.Hwnd(), text.c_str(), LoadText(IDS_ACCOUNTS_CAPTION).c_str(),
                 MB_OK | (failed.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
     // This account's own switch may be among them.
     LoadHeldState();

@@ -8,20 +8,17 @@
 #include "control_windows.h"
 #include "launch_rules.h"
 #include "main_layout.h"
-#include "other_pane.h"
 #include "msgbox_ex.h"
+#include "other_pane.h"
+#include "resource.h"
 #include "shell_open.h"
+#include "string_table.h"
 #include "system_libraries.h"
 
 namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kNoLogText[] =
-    L"An activity log file doesn't exist on your computer.  After you have browsed \r\n"
-    L"the internet the file will be created and populated with internet activity for users \r\n"
-    L"that have Zendrel enabled.";
-constexpr wchar_t kNoLogTitle[] = L"Activity Log";
 constexpr int kNoLogStyle = MB_OK | MB_ICONINFORMATION;  // 64
 constexpr int kNoLogX = 0;
 constexpr int kNoLogY = 250;
@@ -31,30 +28,29 @@ constexpr wchar_t kHelpTopic[] = L"ZendrelSettings.htm";
 
 constexpr COLORREF kHighlightColor = RGB(0, 0, 255);
 
-// Why the location is not opened, in the words of the message, or empty when
-// it may be. The text checks come first: until they pass, nothing touches the
+// Why the location is not opened, in the words of the message (a string id),
+// or 0 when it may be. The text checks come first: until they pass, nothing touches the
 // path (an attribute query of a network path would send the administrator's
 // credentials to the machine it names).
-std::wstring LogLocationRefusal(const std::wstring& path) {
+unsigned LogLocationRefusal(const std::wstring& path) {
     switch (CheckLogPath(path)) {
         case LogPathRefusal::NotLocal:
-            return L"is not a file on a drive of this computer (a network path, a device path "
-                   L"or a relative path is never opened)";
+            return IDS_LOG_NOT_LOCAL;
         case LogPathRefusal::NotPlainText:
-            return L"is not a plain text document (only .txt, .log and .csv files are opened)";
+            return IDS_LOG_NOT_PLAIN_TEXT;
         case LogPathRefusal::None:
             break;
     }
     const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
     UINT drive = GetDriveTypeW(root);
     if (drive == DRIVE_REMOTE || drive == DRIVE_NO_ROOT_DIR || drive == DRIVE_UNKNOWN)
-        return L"is not on a drive of this computer (a network drive is never opened)";
+        return IDS_LOG_NETWORK_DRIVE;
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return L"is a folder, not a document";
+        return IDS_LOG_FOLDER;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return L"is a link to another place, not a document";
-    return {};
+        return IDS_LOG_LINK;
+    return 0;
 }
 
 }  // namespace
@@ -63,26 +59,22 @@ void OtherPane::linkViewLog_Click() {
     // The add-on records where it keeps the log; until it has, there is none.
     std::wstring path = host_.Store().ActivityLogLocation();
     if (path.empty()) {
-        MsgBoxEx(host_.Hwnd(), kNoLogText, kNoLogStyle, kNoLogTitle, kNoLogX, kNoLogY, nullptr);
+        MsgBoxEx(host_.Hwnd(), LoadText(IDS_NO_LOG), kNoLogStyle, LoadText(IDS_LOG_TITLE), kNoLogX,
+                 kNoLogY, nullptr);
         return;
     }
     // Any user can write "activitylogloc": open it only when it is a plain
     // text document on a drive of this computer.
-    std::wstring refusal = LogLocationRefusal(path);
-    if (!refusal.empty()) {
-        std::wstring text =
-            L"Zendrel did not open the activity log, because its recorded location " + refusal +
-            L":\r\n" + Shown(path) +
-            L"\r\nThe location is the \"activitylogloc\" value of the key "
-            L"HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel, which every user "
-            L"can change. Check it with the registry editor.";
-        MessageBoxW(host_.Hwnd(), text.c_str(), kNoLogTitle, MB_OK | MB_ICONEXCLAMATION);
+    if (unsigned refusal = LogLocationRefusal(path)) {
+        std::wstring text = LoadText(IDS_LOG_NOT_OPENED, {LoadText(refusal), Shown(path)});
+        MessageBoxW(host_.Hwnd(), text.c_str(), LoadText(IDS_LOG_TITLE).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // Whatever program opens the file's type shows it; a missing file opens nothing.
     if (!ShellOpen(path))
-        MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(path).c_str(), kNoLogTitle,
-                    MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(path).c_str(),
+                    LoadText(IDS_LOG_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void OtherPane::lblLink_Click() {
@@ -99,7 +91,8 @@ void OtherPane::lblLink_Click() {
                                  : nullptr;
     if (!htmlHelpW) return;  // no help viewer on this system: nothing opens
     std::wstring file = host_.Store().ProgramFolder() + kHelpFile;
-    htmlHelpW(host_.Hwnd(), file.c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(kHelpTopic));
+    htmlHelpW(host_.Hwnd(), file.c_str(), HH_DISPLAY_TOPIC,
+              reinterpret_cast<DWORD_PTR>(kHelpTopic));
 }
 
 void OtherPane::linkViewLog_MouseMove() {
@@ -124,7 +117,9 @@ void OtherPane::SetLinkLook(int id, LinkLook look) {
     bool fontChanged = current.underline != look.underline;
     current = look;
     HWND link = host_.Control(id);
-    if (fontChanged) SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(host_.WindowFont(look.underline)), FALSE);
+    if (fontChanged)
+        SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(host_.WindowFont(look.underline)),
+                     FALSE);
     InvalidateRect(link, nullptr, TRUE);
 }
 

@@ -36,8 +36,4 @@ class PaneHost {
     ~PaneHost() = default;
 };
 
-// Text that cannot be taken (a site to add, a password or hint to save): the
-// message, then the focus and the whole text selected in the box at fault.
-void RefuseEntry(HWND owner, TextBox& box, const wchar_t* text, const wchar_t* title);
-
 }  // namespace zendrel

@@ -8,15 +8,12 @@
 #include "dialog_template.h"
 #include "password_rules.h"
 #include "resource.h"
+#include "string_table.h"
 
 namespace zendrel {
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Enter Password to Access Zendrel Settings";
-constexpr wchar_t kHintCaption[] = L"Hint:";
-constexpr wchar_t kInvalidText[] = L"An invalid password was entered, please try again.";
-constexpr wchar_t kInvalidTitle[] = L"Invalid Password";
 constexpr UINT kInvalidStyle = MB_OK | MB_ICONEXCLAMATION;  // 48
 constexpr int kPictureSize = 36;                            // pixels, as drawn
 
@@ -26,13 +23,13 @@ using K = ControlKind;
 
 // clang-format off
 constexpr ControlSpec kControls[] = {
-    // name        id                    kind              container     caption            left   top  width height tab
-    {L"lblHint",   pwdFrm::kIdLblHint,   K::Label,         kNoContainer, kHintCaption,       105,  240, 5355,  570, kNoTabIndex},
-    {L"Image1",    pwdFrm::kIdImage1,    K::Image,         kNoContainer, L"",               1050,  795,  510,  465, kNoTabIndex},
-    {L"Label2",    pwdFrm::kIdLabel2,    K::Label,         kNoContainer, L"Enter Password:", 1665,  975, 1350,  285, kNoTabIndex},
-    {L"txtPwd",    pwdFrm::kIdTxtPwd,    K::PasswordBox,   kNoContainer, L"",               3045,  960, 1500,  315, 0, 0, L"Enter Password"},
-    {L"btnOk",     pwdFrm::kIdBtnOk,     K::DefaultButton, kNoContainer, L"OK",             1722, 1545, 1005,  360, 1},
-    {L"cancelBtn", pwdFrm::kIdCancelBtn, K::Button,        kNoContainer, L"Cancel",         2854, 1545, 1005,  360, 2},
+    // name        id                    kind              container     caption           left   top  width height tab
+    {L"lblHint",   pwdFrm::kIdLblHint,   K::Label,         kNoContainer, IDS_PWD_LBLHINT,  105,  240, 5355,  570, kNoTabIndex},
+    {L"Image1",    pwdFrm::kIdImage1,    K::Image,         kNoContainer, 0,               1050,  795,  510,  465, kNoTabIndex},
+    {L"Label2",    pwdFrm::kIdLabel2,    K::Label,         kNoContainer, IDS_PWD_LABEL2,  1665,  975, 1350,  285, kNoTabIndex},
+    {L"txtPwd",    pwdFrm::kIdTxtPwd,    K::PasswordBox,   kNoContainer, 0,               3045,  960, 1500,  315, 0, 0, IDS_PWD_TXTPWD_ACC},
+    {L"btnOk",     pwdFrm::kIdBtnOk,     K::DefaultButton, kNoContainer, IDS_OK,          1722, 1545, 1005,  360, 1},
+    {L"cancelBtn", pwdFrm::kIdCancelBtn, K::Button,        kNoContainer, IDS_CANCEL,      2854, 1545, 1005,  360, 2},
 };
 // clang-format on
 static_assert(InTabOrder(kControls));
@@ -50,7 +47,7 @@ std::wstring EntryText(HWND edit) {
 std::int32_t pwdFrm::DisplayDialog(HWND owner) {
     dialogResult = 0;
     owner_ = owner;
-    std::vector<WORD> dialog = DialogTemplate(kDialogStyle, kCaption);
+    std::vector<WORD> dialog = DialogTemplate(kDialogStyle, LoadText(IDS_PWD_CAPTION).c_str());
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, DialogProc,
                             reinterpret_cast<LPARAM>(this));
@@ -110,7 +107,7 @@ void pwdFrm::CreateControls() {
 }
 
 void pwdFrm::Form_Load() {
-    std::wstring caption = std::wstring(kHintCaption) + L" " + Hint;
+    std::wstring caption = LoadText(IDS_PWD_HINT, {Hint});
     SetWindowTextW(GetDlgItem(Hwnd(), kIdLblHint), caption.c_str());
 }
 
@@ -128,7 +125,8 @@ void pwdFrm::btnOk_Click() {
         return;
     }
     HWND dialog = Hwnd();
-    MessageBoxW(dialog, kInvalidText, kInvalidTitle, kInvalidStyle);
+    MessageBoxW(dialog, LoadText(IDS_PWD_INVALID).c_str(), LoadText(IDS_PWD_INVALID_TITLE).c_str(),
+                kInvalidStyle);
     // The box, as it goes, gives the focus back to the control that had it
     // (OK) partly through posted messages. They are handled here first, so
     // that the focus and selection set below are the last word and the entry

@@ -7,7 +7,9 @@
 #include "failure_report.h"
 #include "launch_rules.h"
 #include "main_layout.h"
+#include "resource.h"
 #include "shell_open.h"
+#include "string_table.h"
 
 namespace zendrel {
 
@@ -41,26 +43,22 @@ void RequestsPane::btnReview_Click() {
         std::wstring entry = listRequested.List(row);
         // Any user can write "requests": only a web address goes to the shell.
         if (!CanBeWebAddress(entry)) {
-            std::wstring text =
-                L"Zendrel did not open this request, because it is not a web "
-                L"address:\r\n" +
-                Shown(entry) +
-                L"\r\nA web address has no blanks, quotation marks, angle "
-                L"brackets or control characters. You can still deny the request.";
-            MessageBoxW(host_.Hwnd(), text.c_str(), L"Review Site", MB_OK | MB_ICONEXCLAMATION);
+            std::wstring text = LoadText(IDS_REVIEW_NOT_WEB_ADDRESS, {Shown(entry)});
+            MessageBoxW(host_.Hwnd(), text.c_str(), LoadText(IDS_REVIEW_TITLE).c_str(),
+                        MB_OK | MB_ICONEXCLAMATION);
             return;
         }
         std::wstring address = L"http://" + entry;
         if (!ShellOpen(address))
-            MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(address).c_str(), L"Review Site",
-                        MB_OK | MB_ICONEXCLAMATION);
+            MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(address).c_str(),
+                        LoadText(IDS_REVIEW_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
     } catch (...) {
         Failure failure = CurrentFailure();
         if (failure.Number() == kPermissionDenied)
             host_.ShowPermissionsMessage();
         else
-            ShowFailureReport(host_.Hwnd(), L"Error occurred trying to review sites: ",
-                              L"Review Sites Error", failure);
+            ShowFailureReport(host_.Hwnd(), LoadText(IDS_REVIEW_ERROR),
+                              LoadText(IDS_REVIEW_ERROR_TITLE), failure);
     }
 }
 
@@ -96,8 +94,7 @@ void RequestsPane::Refresh() {
     listRequested.ReplaceKeepingSelection(shown);
     // The sign that the list changed: from now on its tooltip tells the count.
     HWND tooltip = host_.EnsureTooltip();
-    std::wstring tip = L"Requested sites: " + std::to_wstring(shown.size()) +
-                       L" (the list has changed since the window opened)";
+    std::wstring tip = LoadText(IDS_REQUESTS_CHANGED_TIP, {std::to_wstring(shown.size())});
     TOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

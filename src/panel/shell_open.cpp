@@ -11,7 +11,9 @@
 #include "handles.h"
 #include "late_bound.h"
 #include "launch_rules.h"
+#include "resource.h"
 #include "scoped.h"
+#include "string_table.h"
 
 namespace zendrel {
 
@@ -74,11 +76,7 @@ bool ShellOpen(const std::wstring& target) {
 }
 
 std::wstring NotOpenedElevatedText(const std::wstring& target) {
-    return L"Zendrel runs with administrator rights, and the desktop could not open this "
-           L"with your normal rights, so nothing was opened:\r\n" +
-           Shown(target) +
-           L"\r\nZendrel never opens a document or web page with administrator rights. Open "
-           L"it yourself from the desktop or the Start menu.";
+    return LoadText(IDS_NOT_OPENED_ELEVATED, {Shown(target)});
 }
 
 }  // namespace zendrel

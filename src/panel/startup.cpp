@@ -5,6 +5,8 @@
 
 #include "command_line.h"
 #include "program_name.h"
+#include "resource.h"
+#include "string_table.h"
 #include "win32_failure.h"
 
 namespace zendrel {
@@ -27,7 +29,7 @@ std::unique_ptr<MainFrm> Main(std::wstring_view commandLine, const std::wstring&
     LoadCommonControls();
     StartupArguments arguments = ReadArguments(ArgumentText(commandLine));
     for (const std::wstring& piece : arguments.invalid)
-        MessageBoxW(nullptr, InvalidArgumentMessage(piece).c_str(), kProgramTitle, MB_OK);
+        MessageBoxW(nullptr, LoadText(IDS_INVALID_ARGUMENT, {piece}).c_str(), kProgramTitle, MB_OK);
     if (arguments.installer) return nullptr;
     auto window = std::make_unique<MainFrm>(programFolder);
     window->SetQuitOnDestroy(true);

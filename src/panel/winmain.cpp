@@ -3,7 +3,9 @@
 
 #include "failure_report.h"
 #include "late_bound.h"
+#include "resource.h"
 #include "startup.h"
+#include "string_table.h"
 #include "system_libraries.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -16,7 +18,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             zendrel::Main(GetCommandLineW(), zendrel::RunningProgramFolder());
         if (window) exitCode = zendrel::RunMessageLoop(*window);
     } catch (...) {
-        zendrel::ShowFailureReport(nullptr, L"Error occurred trying to start: ",
+        zendrel::ShowFailureReport(nullptr, zendrel::LoadText(IDS_START_ERROR),
                                    zendrel::kProgramName, zendrel::CurrentFailure());
         exitCode = 1;
     }

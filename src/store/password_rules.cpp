@@ -29,4 +29,12 @@ std::optional<PasswordSetting> PasswordToSave(const PasswordFields& fields) {
     return PasswordSetting{PasswordDigest(fields.password), TrimSpaces(fields.hint)};
 }
 
+PasswordProblem CheckPasswordSave(const PasswordFields& fields,
+                                  bool (*fits)(std::wstring_view text)) {
+    if (NewPasswordUnconfirmed(fields)) return PasswordProblem::Unconfirmed;
+    std::optional<PasswordSetting> saved = PasswordToSave(fields);
+    if (saved && !fits(saved->hint)) return PasswordProblem::HintNotInCodePage;
+    return PasswordProblem::None;
+}
+
 }  // namespace zendrel

@@ -39,6 +39,14 @@ bool PasswordUnchanged(const PasswordFields& fields);
 // well: saving it could lock the settings with a text nobody knows.
 bool NewPasswordUnconfirmed(const PasswordFields& fields);
 
+// Why a save must write none of the settings: a new password nobody
+// confirmed, or a hint that "hint" cannot hold. "hint" is ANSI text, where
+// other letters would be stored as "?"; `fits` tells whether a text fits the
+// code page (FitsAnsi on Windows).
+enum class PasswordProblem { None, Unconfirmed, HintNotInCodePage };
+PasswordProblem CheckPasswordSave(const PasswordFields& fields,
+                                  bool (*fits)(std::wstring_view text));
+
 // What a save writes: nullopt keeps the stored password and hint; no
 // protection or an empty password stores empty values.
 std::optional<PasswordSetting> PasswordToSave(const PasswordFields& fields);

@@ -1,7 +1,7 @@
 // A window's controls as data: one row per control, in the order the window
-// creates them, which is the tab order (InTabOrder checks a table). Positions are in twips relative to
-// the row's container; the window turns them into pixels at its DPI
-// (pixels = twips x DPI / 1440). Needs no Windows.
+// creates them, which is the tab order (InTabOrder checks a table). Positions are in twips relative
+// to the row's container; the window turns them into pixels at its DPI (pixels = twips x DPI /
+// 1440). Needs no Windows.
 #pragma once
 
 #include <span>
@@ -30,14 +30,14 @@ struct ControlSpec {
     std::wstring_view name;
     int id;
     ControlKind kind;
-    int container;  // id of the containing frame or picture box, or kNoContainer
-    std::wstring_view caption;
+    int container;                 // id of the containing frame or picture box, or kNoContainer
+    unsigned caption;              // id in the string table of the program, or 0 for no caption
     int left, top, width, height;  // twips, relative to the container
     int tabIndex;                  // kNoTabIndex for a control outside the tab order
     int maxLength = 0;             // text boxes: characters at most; 0 for no limit
     // What a screen reader calls the control, where its label does not say
     // it (the label comes after it in the tab order, or is not next to it).
-    std::wstring_view accessibleName = {};
+    unsigned accessibleName = 0;  // id in the string table, or 0
 };
 
 struct TwipsRect {

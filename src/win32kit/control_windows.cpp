@@ -2,6 +2,7 @@
 
 #include "control_proc.h"
 #include "program_name.h"
+#include "string_table.h"
 #include "twips.h"
 #include "win32_failure.h"
 
@@ -54,7 +55,7 @@ void CreateControlWindow(HWND parent, std::span<const ControlSpec> table, const 
                          int dpi, HFONT font) {
     WindowClassAndStyle cs = ClassAndStyle(row.kind);
     if (!cs.className) return;
-    std::wstring caption(row.caption);
+    std::wstring caption = row.caption ? LoadText(row.caption) : std::wstring();
     TwipsRect r = WindowTwips(table, row);
     HWND control = CreateWindowExW(cs.exStyle, cs.className, caption.c_str(), cs.style,
                                    TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
@@ -66,7 +67,7 @@ void CreateControlWindow(HWND parent, std::span<const ControlSpec> table, const 
     if (row.kind == ControlKind::PasswordBox) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
     if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PasswordBox)
         SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(row.maxLength), 0);
-    if (!row.accessibleName.empty()) SetAccessibleName(control, std::wstring(row.accessibleName));
+    if (row.accessibleName) SetAccessibleName(control, LoadText(row.accessibleName));
     if (row.kind == ControlKind::ListBox) KeepListRows(control);
 }
 
@@ -134,9 +135,8 @@ int WindowDpi(HWND window) {
 LRESULT LinkColors(HDC dc, COLORREF color) {
     HIGHCONTRASTW contrast{};
     contrast.cbSize = sizeof contrast;
-    bool highContrast =
-        SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-        (contrast.dwFlags & HCF_HIGHCONTRASTON);
+    bool highContrast = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+                        (contrast.dwFlags & HCF_HIGHCONTRASTON);
     SetTextColor(dc, highContrast ? GetSysColor(COLOR_HOTLIGHT) : color);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));

@@ -224,4 +224,10 @@ void TextBox::SelectAll() {
     SetSelLength(static_cast<int>(Text().size()));
 }
 
+void RefuseEntry(HWND owner, TextBox& box, const std::wstring& text, const std::wstring& title) {
+    MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    box.SetFocus();
+    box.SelectAll();
+}
+
 }  // namespace zendrel

@@ -94,6 +94,10 @@ class TextBox {
     HWND hwnd_ = nullptr;
 };
 
+// Text that cannot be taken: the message, then the focus and the whole text
+// selected in the box at fault.
+void RefuseEntry(HWND owner, TextBox& box, const std::wstring& text, const std::wstring& title);
+
 // The text of any window (caption of a control).
 std::wstring WindowText(HWND hwnd);
 

@@ -20,6 +20,13 @@ TEST(TrimSpaces, OnlySpacesAreTrimmed) {
     EXPECT_EQ(TrimSpaces(L"   "), L"");
 }
 
+TEST(WithInserts, MarksTakeTheirInsertsAndInsertsStayAsTheyAre) {
+    EXPECT_EQ(WithInserts(L"Added %1 sites to %2.", {L"3", L"a.txt"}), L"Added 3 sites to a.txt.");
+    EXPECT_EQ(WithInserts(L"%2 before %1", {L"one", L"two"}), L"two before one");
+    EXPECT_EQ(WithInserts(L"100%% of %1", {L"%2%%"}), L"100% of %2%%");
+    EXPECT_EQ(WithInserts(L"%3 and %", {L"x"}), L"%3 and %");
+}
+
 TEST(Collection, KeepsOrderAndFindsKeysInAnyLetterCase) {
     Collection<int> c;
     EXPECT_TRUE(c.Add(1, L"Alpha"));

@@ -69,10 +69,5 @@ TEST(ReadArguments, ReportsEachUnknownPieceInOrderAndNotesInstallerWords) {
     EXPECT_TRUE(typed.installer);
 }
 
-TEST(InvalidArgumentMessage, IsThePrefixAndThePiece) {
-    EXPECT_EQ(InvalidArgumentMessage(L"-x"), L"Invalid argument: -x");
-    EXPECT_EQ(InvalidArgumentMessage(L""), L"Invalid argument: ");
-}
-
 }  // namespace
 }  // namespace zendrel

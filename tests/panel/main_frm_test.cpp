@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "main_frm.h"
-#include "resource.h"
 #include "panel_fixture.h"
+#include "resource.h"
 #include "window_driver.h"
 
 namespace zendrel::test {
@@ -119,6 +119,16 @@ TEST_F(MainFrmTest, ShowsEveryControlInPlaceAt96And144Dpi) {
         EXPECT_EQ(IconSize(picture), Px(480, dpi));
     }
     EXPECT_TRUE(boxes.Seen().empty());
+}
+
+// The ids come without gaps: an id with no text in the table is found here,
+// not when a rare message is shown.
+TEST(StringTable, HoldsATextForEveryId) {
+    for (unsigned id = IDS_FIRST_TEXT; id <= IDS_LAST_TEXT; ++id) {
+        const wchar_t* text = nullptr;
+        EXPECT_GT(LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0), 0)
+            << id;
+    }
 }
 
 TEST_F(MainFrmTest, FollowsAChangeOfDpi) {

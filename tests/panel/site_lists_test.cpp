@@ -88,7 +88,8 @@ TEST_F(SiteListsTest, PastingSeveralLinesAddsEachAsASiteAndListsTheRefusedOnes) 
                                 L"one.example", L"two.example", L"three.example"}));
     ASSERT_EQ(boxes_.Seen().size(), 1u);
     EXPECT_EQ(boxes_.Seen()[0].title, L"Paste Sites");
-    EXPECT_NE(boxes_.Seen()[0].text.find(L"line 4: control characters"), std::wstring::npos);
+    EXPECT_NE(boxes_.Seen()[0].text.find(L"line 4: a control character, such as a line break"),
+              std::wstring::npos);
     EXPECT_EQ(TextOf(AddSite()), L"");
     // One line pastes into the box as usual.
     SetClipboardText(L"single.example");
@@ -203,7 +204,8 @@ std::wstring ImportFile(const std::wstring& folder, const std::string& bytes) {
 
 TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
     std::wstring import = ImportFile(
-        Folder(), "# from the school\r\nnew.example\r\n\r\n  first.example \r\nbad\x01.example\r\n");
+        Folder(),
+        "# from the school\r\nnew.example\r\n\r\n  first.example \r\nbad\x01.example\r\n");
     boxes_.Then(kIdImportAdd);
     boxes_.Then(IDOK);
     {
@@ -234,7 +236,8 @@ TEST_F(SiteListsTest, ImportAddsOrReplacesAndExportWritesTheListAsUrlsTxt) {
         SendMessageW(window_->Hwnd(), WM_COMMAND, kCmdExport, 0);
     }
     EXPECT_EQ(boxes_.Seen().back().title, L"Export Sites");
-    HANDLE file = CreateFileW(exported.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(exported.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     char bytes[64] = {};
     DWORD got = 0;
     ReadFile(file, bytes, sizeof bytes, &got, nullptr);
@@ -433,7 +436,8 @@ class HttpHandler {
                         &key_, nullptr);
         std::optional<std::wstring> saved = Read(key_, nullptr);
         Write(key_, kSavedValue, saved ? L"=" + *saved : L"-");
-        Write(key_, nullptr, L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
+        Write(key_, nullptr,
+              L"\"" + folder + L"\\shell_recorder.exe\" \"" + record_ + L"\" \"%1\"");
     }
     ~HttpHandler() {
         RegCloseKey(key_);

@@ -56,6 +56,37 @@ TEST(PasswordRules, ANewPasswordMustBeTypedIntoBothBoxes) {
         EXPECT_EQ(NewPasswordUnconfirmed(c.fields), c.unconfirmed) << c.what;
 }
 
+TEST(PasswordRules, ASaveIsRefusedForAnUnconfirmedPasswordOrAHintTheCodePageCannotHold) {
+    const std::wstring placeholder = kPasswordPlaceholder;
+    auto asciiOnly = [](std::wstring_view text) {
+        return text.find_first_not_of(L" abcdefghijklmnopqrstuvwxyz") == std::wstring_view::npos;
+    };
+    struct Case {
+        const char* what;
+        PasswordFields fields;
+        PasswordProblem problem;
+    };
+    const Case cases[] = {
+        {"confirmed, plain hint",
+         {true, L"s3cret", true, L"s3cret", true, L" a hint "},
+         PasswordProblem::None},
+        {"unconfirmed comes first",
+         {true, L"s3cret", true, L"", false, L"\u4e2d"},
+         PasswordProblem::Unconfirmed},
+        {"a new hint the code page cannot hold",
+         {true, L"s3cret", true, L"s3cret", true, L"\u4e2d"},
+         PasswordProblem::HintNotInCodePage},
+        {"an unchanged password keeps the stored hint",
+         {true, placeholder, false, placeholder, false, L"\u4e2d"},
+         PasswordProblem::None},
+        {"protection off stores no hint",
+         {false, L"", false, L"", false, L"\u4e2d"},
+         PasswordProblem::None},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CheckPasswordSave(c.fields, +asciiOnly), c.problem) << c.what;
+}
+
 TEST(PasswordRules, AnEntryMatchesTheDigestOfItsTrimmedText) {
     EXPECT_TRUE(PasswordMatches(L" s3cret  ", kS3cretDigest));
     EXPECT_FALSE(PasswordMatches(L"S3cret", kS3cretDigest));
