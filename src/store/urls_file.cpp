@@ -35,24 +35,32 @@ std::wstring ReachablePath(const std::wstring& path) {
 // no conversion call.
 void WriteUrlLines(const std::vector<std::wstring>& lines, const safe_file::Writer& write) {
     constexpr std::size_t kChunk = 64 * 1024;
-    std::string chunk;
-    chunk.reserve(kChunk + 512);
+    std::string chunk(kChunk + 1024, '\0');
+    std::size_t used = 0;
     for (const std::wstring& line : lines) {
-        if (std::all_of(line.begin(), line.end(), [](wchar_t c) { return c < 0x80; })) {
-            std::size_t at = chunk.size();
-            chunk.resize(at + line.size());
-            char* out = chunk.data() + at;
-            for (wchar_t c : line) *out++ = static_cast<char>(c);
-        } else {
-            chunk += ToAnsi(line);
+        // Copied as ASCII while it is looked at; a line with any other
+        // character is converted as a whole instead.
+        if (chunk.size() < used + line.size() + 2) chunk.resize(used + line.size() + 2);
+        char* out = chunk.data() + used;
+        wchar_t seen = 0;
+        for (wchar_t c : line) {
+            seen |= c;
+            *out++ = static_cast<char>(c);
         }
-        chunk += "\r\n";
-        if (chunk.size() >= kChunk) {
-            write(chunk);
-            chunk.clear();
+        if (seen >= 0x80) {
+            std::string ansi = ToAnsi(line);
+            if (chunk.size() < used + ansi.size() + 2) chunk.resize(used + ansi.size() + 2);
+            out = std::copy(ansi.begin(), ansi.end(), chunk.data() + used);
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        used = static_cast<std::size_t>(out - chunk.data());
+        if (used >= kChunk) {
+            write(std::string_view(chunk.data(), used));
+            used = 0;
         }
     }
-    if (!chunk.empty()) write(chunk);
+    if (used > 0) write(std::string_view(chunk.data(), used));
 }
 
 // The path by which the file is reached, once it is known to be a file (a
