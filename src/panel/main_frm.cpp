@@ -41,19 +41,6 @@ SIZE ExpectedWindowSize(int dpi) {
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
-std::wstring ClipboardText(HWND owner) {
-    std::wstring text;
-    if (!OpenClipboard(owner)) return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 AcceleratorHandle CreateShortcuts() {
     ACCEL keys[] = {
         {FVIRTKEY, VK_F1, kCmdHelp},

@@ -98,6 +98,10 @@ class TextBox {
 // selected in the box at fault.
 void RefuseEntry(HWND owner, TextBox& box, const std::wstring& text, const std::wstring& title);
 
+// The clipboard's text, or an empty text when it holds none or another
+// program has it open.
+std::wstring ClipboardText(HWND owner);
+
 // The text of any window (caption of a control).
 std::wstring WindowText(HWND hwnd);
 
