@@ -12,6 +12,8 @@
 
 namespace zendrel {
 
+static_assert(IDS_EVENT_ERROR == kEventFailureTextId, "the kit finds its text under this id");
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"ZendrelMainFrm";

@@ -169,3 +169,6 @@
 #define IDS_INVALID_ARGUMENT 1158
 #define IDS_FIRST_TEXT IDS_MAIN_TXTADDSITE_ACC
 #define IDS_LAST_TEXT IDS_INVALID_ARGUMENT
+
+// The kit's text, worded here (the kit's kEventFailureTextId).
+#define IDS_EVENT_ERROR 0xFF00

@@ -13,4 +13,11 @@ namespace zendrel {
 std::wstring LoadText(unsigned id);
 std::wstring LoadText(unsigned id, std::initializer_list<std::wstring_view> inserts);
 
+// The text of the string id where the program's table has one, else
+// `fallback`: for the kit's own texts, which a program may word for itself.
+std::wstring LoadTextOr(unsigned id, std::wstring_view fallback);
+
+// The ids under which a program words the kit's texts.
+inline constexpr unsigned kEventFailureTextId = 0xFF00;  // a handler's failure: its report
+
 }  // namespace zendrel

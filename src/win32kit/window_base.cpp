@@ -2,13 +2,15 @@
 
 #include "failure_report.h"
 #include "program_name.h"
+#include "string_table.h"
 #include "win32_failure.h"
 
 namespace zendrel {
 
 void WindowBase::ReportUnhandled(const Failure& failure) noexcept {
-    ShowFailureReport(hwnd_, L"Error occurred trying to handle a window event: ", ProgramName(),
-                      failure);
+    ShowFailureReport(
+        hwnd_, LoadTextOr(kEventFailureTextId, L"Error occurred trying to handle a window event: "),
+        ProgramName(), failure);
 }
 
 std::optional<LRESULT> WindowBase::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {

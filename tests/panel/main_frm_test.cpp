@@ -10,6 +10,7 @@
 #include "main_frm.h"
 #include "panel_fixture.h"
 #include "resource.h"
+#include "string_table.h"
 #include "window_driver.h"
 
 namespace zendrel::test {
@@ -129,6 +130,11 @@ TEST(StringTable, HoldsATextForEveryId) {
         EXPECT_GT(LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0), 0)
             << id;
     }
+    // The kit's own text is worded in the table too; an id it lacks falls back or throws.
+    EXPECT_EQ(LoadTextOr(kEventFailureTextId, L""),
+              L"Error occurred trying to handle a window event: ");
+    EXPECT_EQ(LoadTextOr(IDS_LAST_TEXT + 1, L"fallback"), L"fallback");
+    EXPECT_THROW(LoadText(IDS_LAST_TEXT + 1), Failure);
 }
 
 TEST_F(MainFrmTest, FollowsAChangeOfDpi) {
