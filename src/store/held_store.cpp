@@ -39,18 +39,23 @@ std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name) {
 }
 
 std::optional<std::wstring> ReadText(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(got / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
+    // Most texts fit the first buffer, and are read with one call.
+    std::wstring text(256, L'\0');
+    for (;;) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        LONG status = RegQueryValueExW(key, name, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(text.data()), &size);
+        if (status == ERROR_MORE_DATA) {
+            text.assign(size / sizeof(wchar_t) + 1, L'\0');
+            continue;
+        }
+        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+            return std::nullopt;
+        text.resize(size / sizeof(wchar_t));
+        while (!text.empty() && text.back() == L'\0') text.pop_back();
+        return text;
+    }
 }
 
 std::optional<bool> ReadSwitch(HKEY key, const wchar_t* name) {
@@ -110,13 +115,17 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
 // Administrators can change: owned by one of them, and no allowing entry of
 // its access list gives another account a right that changes it.
 bool Trusted(HKEY key) {
-    DWORD size = 0;
     const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    RegGetKeySecurity(key, what, nullptr, &size);
-    if (size == 0) return false;
-    std::vector<BYTE> buffer(size);
+    // Most descriptors fit the first buffer, and are read with one call.
+    std::vector<BYTE> buffer(1024);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    LONG status = RegGetKeySecurity(key, what, buffer.data(), &size);
+    if (status == ERROR_INSUFFICIENT_BUFFER && size > buffer.size()) {
+        buffer.resize(size);
+        status = RegGetKeySecurity(key, what, buffer.data(), &size);
+    }
+    if (status != ERROR_SUCCESS) return false;
     auto descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(buffer.data());
-    if (RegGetKeySecurity(key, what, descriptor, &size) != ERROR_SUCCESS) return false;
     auto trustee = [](PSID sid) {
         return IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid);
     };
@@ -322,7 +331,9 @@ bool SecureHeldKey() {
     return secured;
 }
 
-std::wstring CurrentUserSid() {
+namespace {
+
+std::wstring ProcessUserSid() {
     KernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return {};
     DWORD size = 0;
@@ -331,6 +342,14 @@ std::wstring CurrentUserSid() {
     if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size))
         return {};
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+}  // namespace
+
+std::wstring CurrentUserSid() {
+    // The account a process runs as never changes: it is asked once.
+    static const std::wstring sid = ProcessUserSid();
+    return sid.empty() ? ProcessUserSid() : sid;
 }
 
 std::optional<std::wstring> ResolveAccount(const std::wstring& name) {

@@ -103,6 +103,10 @@ TEST_F(HeldTest, TheHeldDigestIsThePasswordAndAnUntrustedHeldKeyHoldsNothing) {
     held.Restore();
     EXPECT_TRUE(SecureHeldKey());
     EXPECT_EQ(LoadHeld().password->digest, L"admins");
+    // A hint longer than the first read takes comes back whole.
+    const std::wstring longHint(300, L'h');
+    ASSERT_EQ(HoldPassword({L"admins", longHint}).kind, Outcome::Kind::Done);
+    EXPECT_EQ(LoadHeld().password->hint, longHint);
 }
 
 TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
