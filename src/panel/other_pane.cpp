@@ -16,7 +16,6 @@ void OtherPane::Bind() {
     chkEnable = CheckBox(host_.Control(kIdChkEnable));
     chkLogging = CheckBox(host_.Control(kIdChkLogging));
     chkPwd = CheckBox(host_.Control(kIdChkPwd));
-    linkCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK_HAND));
     AddAccountsEntry();
 }
 

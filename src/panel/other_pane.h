@@ -78,6 +78,8 @@ class OtherPane {
     const LinkLook& GetLinkLook(int id) const;
     void SetLinkLook(int id, LinkLook look);
     std::optional<LRESULT> HandleLinkMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The hand over the links, loaded when the mouse first comes over one.
+    HCURSOR LinkCursor();
 
     // --- held settings (other_pane_held.cpp) ---
     std::optional<LRESULT> HandleHeldMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -99,7 +101,7 @@ class OtherPane {
     PaneHost& host_;
     TextBox txtPwd, txtPwdConfirm, txtHint;
     CheckBox chkEnable, chkLogging, chkPwd;
-    HCURSOR linkCursor_ = nullptr;  // shared resource: not freed
+    HCURSOR linkCursor_ = nullptr;  // shared resource: not freed; see LinkCursor
     LinkLook viewLogLook_, helpLinkLook_;
     HeldState held_;
     std::wstring guardDetails_;

@@ -151,9 +151,9 @@ std::optional<LRESULT> OtherPane::HandleHeldMessage(UINT msg, WPARAM wParam, LPA
             auto under = reinterpret_cast<HWND>(wParam);
             if ((under != host_.Control(kIdLinkAccounts) &&
                  under != host_.Control(kIdGuardNotice)) ||
-                !linkCursor_)
+                !LinkCursor())
                 return std::nullopt;
-            SetCursor(linkCursor_);
+            SetCursor(LinkCursor());
             return TRUE;
         }
         case WM_DPICHANGED:

@@ -130,6 +130,12 @@ void OtherPane::FontsChanged() {
                          reinterpret_cast<WPARAM>(host_.WindowFont(true)), TRUE);
 }
 
+HCURSOR OtherPane::LinkCursor() {
+    if (!linkCursor_)
+        linkCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINK_HAND));
+    return linkCursor_;
+}
+
 std::optional<LRESULT> OtherPane::HandleLinkMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CTLCOLORSTATIC: {
@@ -149,8 +155,8 @@ std::optional<LRESULT> OtherPane::HandleLinkMessage(UINT msg, WPARAM wParam, LPA
                 else
                     lblLink_MouseMove();
             }
-            if (!linkCursor_) return std::nullopt;
-            SetCursor(linkCursor_);
+            if (!LinkCursor()) return std::nullopt;
+            SetCursor(LinkCursor());
             return TRUE;
         }
         default:
