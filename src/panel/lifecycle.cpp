@@ -54,7 +54,6 @@ void MainFrm::Form_Load() {
     ShowSettings();
     other_.ShowHeldState();
     if (loaded.failure) ShowLoadFailure(Hwnd(), *loaded.failure);
-    StartWatching();
 }
 
 bool MainFrm::Form_QueryUnload() {

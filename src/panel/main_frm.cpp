@@ -176,9 +176,10 @@ void MainFrm::Show() {
     // After a failed load the site box may be disabled: Close takes the focus.
     HWND siteBox = approved_.SiteBox();
     ::SetFocus(IsWindowEnabled(siteBox) ? siteBox : Control(kIdBtnClose));
-    // The tooltip is made, and the COM apartment that the shell, the file
-    // dialogs, help and accessibility expect entered, once the window shows:
-    // neither is needed before, and both take time.
+    // The tooltip is made, the watch for changes made elsewhere begun and the
+    // COM apartment that the shell, the file dialogs, help and accessibility
+    // expect entered, once the window shows: none is needed before, and all
+    // take time.
     PostMessageW(Hwnd(), kWmShown, 0, 0);
 }
 
@@ -230,6 +231,7 @@ std::optional<LRESULT> MainFrm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lP
             return 0;
         case kWmShown:
             EnsureTooltip();
+            StartWatching();
             late::EnterComApartment();
             return 0;
         case WM_CTLCOLORSTATIC: {

@@ -52,6 +52,11 @@ SettingsWatcher::~SettingsWatcher() {
 void SettingsWatcher::Run() {
     bool machine = Arm(machineKey_, machineChanged_);
     bool user = Arm(userKey_, userChanged_);
+    // What changed after the settings were read and before the watch began
+    // is told as well: each place watched is reported once now.
+    if (machine) onChange_(Change::MachineKey);
+    if (user) onChange_(Change::UserKey);
+    if (folderChanged_) onChange_(Change::ProgramFolder);
     for (;;) {
         std::vector<HANDLE> handles{stop_.Get()};
         std::vector<Change> changes{Change::MachineKey};  // [0] unused: the stop event

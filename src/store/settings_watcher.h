@@ -19,9 +19,10 @@ class SettingsWatcher {
     enum class Change { MachineKey, UserKey, ProgramFolder };
 
     // Starts watching. onChange runs on the watcher's own thread, once for
-    // each burst of changes of one place; it must only hand the news on (for
-    // example post a message to a window). A place that cannot be watched
-    // (a key that cannot be opened) is left out.
+    // each place as soon as it is watched (it may have changed since it was
+    // read), then once for each burst of changes of one place; it must only
+    // hand the news on (for example post a message to a window). A place
+    // that cannot be watched (a key that cannot be opened) is left out.
     SettingsWatcher(const std::wstring& programFolder, std::function<void(Change)> onChange);
     // Stops the thread and closes every handle.
     ~SettingsWatcher();
