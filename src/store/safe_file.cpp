@@ -84,10 +84,9 @@ DWORD RetryWhileHeld(Attempt attempt, Held held) {
 // volume keeps no security.
 std::vector<BYTE> ReadDacl(const std::wstring& path) {
     DWORD needed = 0;
-    std::vector<BYTE> descriptor;
+    std::vector<BYTE> descriptor(1024);  // most lists fit: read with one call
     for (;;) {
-        if (GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION,
-                             descriptor.empty() ? nullptr : descriptor.data(),
+        if (GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
                              static_cast<DWORD>(descriptor.size()), &needed))
             return descriptor;
         DWORD error = GetLastError();
@@ -164,13 +163,15 @@ void RemoveStaleTempFiles(const std::wstring& path) {
     } while (FindNextFileW(search.Get(), &found));
 }
 
-// Creates a new temporary file beside `path` under a name no other file has.
-std::unique_ptr<TempFile> CreateTempFile(const std::wstring& path) {
+// Creates a new temporary file beside `path` under a name no other file has,
+// with the given attributes (a new file takes them at once, even read-only,
+// and its handle still writes).
+std::unique_ptr<TempFile> CreateTempFile(const std::wstring& path, DWORD attributes) {
     static std::atomic<unsigned> counter{0};
     for (unsigned attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
         std::wstring tempPath = detail::TempPathFor(path, GetCurrentProcessId(), counter++);
         FileHandle handle(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      attributes, nullptr));
         if (handle) return std::make_unique<TempFile>(std::move(tempPath), std::move(handle));
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) Throw(error);
@@ -311,7 +312,9 @@ void ReplaceContent(const std::wstring& path, const std::function<void(const Wri
         dacl = ReadDacl(path);
     }
     RemoveStaleTempFiles(path);
-    std::unique_ptr<TempFile> temp = CreateTempFile(path);
+    // The replaced file's attributes, which the temporary file takes as it is made.
+    DWORD keep = attributes ? *attributes & kSettableAttributes : 0;
+    std::unique_ptr<TempFile> temp = CreateTempFile(path, keep != 0 ? keep : FILE_ATTRIBUTE_NORMAL);
     std::size_t done = 0;
     content([&](std::string_view bytes) {
         WriteBlocks(temp->Handle().Get(), bytes, done, afterBlock);
@@ -319,11 +322,6 @@ void ReplaceContent(const std::wstring& path, const std::function<void(const Wri
     if (!FlushFileBuffers(temp->Handle().Get())) ThrowLastError();
     if (!temp->Handle().Reset()) ThrowLastError();
 
-    if (attributes) {
-        DWORD keep = *attributes & kSettableAttributes;
-        if (!SetFileAttributesW(temp->Path().c_str(), keep != 0 ? keep : FILE_ATTRIBUTE_NORMAL))
-            ThrowLastError();
-    }
     if (!dacl.empty() &&
         !SetFileSecurityW(temp->Path().c_str(), DACL_SECURITY_INFORMATION, dacl.data()))
         ThrowLastError();
