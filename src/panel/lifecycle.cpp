@@ -23,7 +23,6 @@ void MainFrm::Form_Load() {
     try {
         // The store gives the administrator's held digest when there is one.
         storedPassword_ = store_.LoadPassword();
-        other_.LoadHeldState();
     } catch (...) {
         // A password may be stored that could not be read: the settings stay closed.
         ShowLoadFailure(Hwnd(), CurrentFailure());
@@ -51,6 +50,7 @@ void MainFrm::Form_Load() {
     }
     LoadResult loaded = store_.Load();
     session_.Load(std::move(loaded.settings));
+    other_.LoadHeldState(loaded.holds);
     ShowSettings();
     other_.ShowHeldState();
     if (loaded.failure) ShowLoadFailure(Hwnd(), *loaded.failure);

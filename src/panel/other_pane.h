@@ -51,8 +51,9 @@ class OtherPane {
     void Form_MouseMove();
 
     // --- held settings (other_pane_held.cpp) ---
-    // Who holds what, read when the window opens and after Filtered Accounts.
-    void LoadHeldState();
+    // Who holds what, as the window's load read it, and again after Filtered
+    // Accounts.
+    void LoadHeldState(const Holds& holds);
     // Held switches show their held values, disabled, with the reason as tip.
     void ShowHeldState();
     // Takes out of `current` what may not be written here, telling an

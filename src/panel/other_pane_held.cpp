@@ -174,16 +174,16 @@ std::optional<LRESULT> OtherPane::HandleHeldMessage(UINT msg, WPARAM wParam, LPA
     return std::nullopt;
 }
 
-void OtherPane::LoadHeldState() {
+void OtherPane::LoadHeldState(const Holds& holds) {
     held_ = HeldState{};
-    HeldValues policy = LoadMachinePolicy();
-    HeldValues kept = LoadHeld();
+    const HeldValues& policy = holds.policy;
+    const HeldValues& kept = holds.held;
     if (policy.activityLogging)
         held_.logging = {*policy.activityLogging, Holder::Policy};
     else if (kept.activityLogging)
         held_.logging = {*kept.activityLogging, Holder::Administrator};
     if (kept.password) held_.password = *kept.password;
-    held_.mode = AccountMode({});
+    held_.mode = holds.mode;
     held_.anything = policy.activityLogging || kept.activityLogging || kept.password ||
                      !policy.accounts.empty() || !kept.accounts.empty() ||
                      held_.mode.holder != Holder::None;
@@ -354,7 +354,7 @@ void OtherPane::OpenFilteredAccounts() {
     MessageBoxW(host_.Hwnd(), text.c_str(), LoadText(IDS_ACCOUNTS_CAPTION).c_str(),
                 MB_OK | (failed.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
     // This account's own switch may be among them.
-    LoadHeldState();
+    LoadHeldState(LoadHolds());
     ShowHeldState();
 }
 

@@ -47,6 +47,14 @@ struct HeldValues {
     std::map<std::wstring, bool> accounts;
 };
 
+// What holds the current account's settings at one moment, read together:
+// Group Policy's values, the held copy, and the account's filter in effect.
+struct Holds {
+    HeldValues policy;
+    HeldValues held;
+    Effective<bool> mode;
+};
+
 // A policy's switch as stored: a REG_DWORD, or a REG_SZ of digits (what a
 // Group Policy list writes). Any number other than 0 is on; nullopt: not a
 // switch (the policy is then not in effect).

@@ -379,20 +379,40 @@ std::wstring AccountName(const std::wstring& sidText) {
     return domainSize ? std::wstring(domain) + L"\\" + name : std::wstring(name);
 }
 
-Effective<bool> AccountMode(const std::wstring& sidOrEmpty) {
-    std::wstring sid = sidOrEmpty.empty() ? CurrentUserSid() : sidOrEmpty;
-    std::optional<bool> policy = LoadUserPolicyMode(sid);
-    if (!policy) {
-        HeldValues machine = LoadMachinePolicy();
+namespace {
+
+// The account's filter in effect from what was read of the policies and the
+// held copy; its own "mode" is read last.
+Effective<bool> ModeOf(const std::wstring& sid, std::optional<bool> policy,
+                       const HeldValues& machine, const HeldValues& copy) {
+    if (!policy)
         if (auto it = machine.accounts.find(sid); it != machine.accounts.end()) policy = it->second;
-    }
     std::optional<bool> held;
-    HeldValues copy = LoadHeld();
     if (auto it = copy.accounts.find(sid); it != copy.accounts.end()) held = it->second;
     bool own = false;
     if (RegistryKeyHandle key = OpenUserKey(sid, kAddOnPath, KEY_READ))
         own = ReadDword(key.Get(), L"mode").value_or(0) == 1;
     return EffectiveValue(policy, held, own);
+}
+
+}  // namespace
+
+Effective<bool> AccountMode(const std::wstring& sidOrEmpty) {
+    std::wstring sid = sidOrEmpty.empty() ? CurrentUserSid() : sidOrEmpty;
+    std::optional<bool> policy = LoadUserPolicyMode(sid);
+    HeldValues machine = policy ? HeldValues{} : LoadMachinePolicy();
+    HeldValues copy = LoadHeld();
+    return ModeOf(sid, policy, machine, copy);
+}
+
+Holds LoadHolds() {
+    Holds holds;
+    std::wstring sid = CurrentUserSid();
+    std::optional<bool> userPolicy = LoadUserPolicyMode(sid);
+    holds.policy = LoadMachinePolicy();
+    holds.held = LoadHeld();
+    holds.mode = ModeOf(sid, userPolicy, holds.policy, holds.held);
+    return holds;
 }
 
 std::vector<Account> Accounts() {

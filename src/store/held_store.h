@@ -116,6 +116,9 @@ std::wstring AccountName(const std::wstring& sid);
 std::vector<Account> Accounts();
 // The filter switch in effect for one account (empty sid: the current user).
 Effective<bool> AccountMode(const std::wstring& sid);
+// Group Policy's values, the held copy and the current user's filter in
+// effect, each read once.
+Holds LoadHolds();
 
 // What SetAccountMode did.
 struct AccountModeResult {

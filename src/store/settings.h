@@ -77,11 +77,4 @@ struct Outcome {
     }
 };
 
-// What a load of the lists and switches gave: every setting loaded before a
-// failure is set; the one that failed and those after it stay absent.
-struct LoadResult {
-    Settings settings;
-    std::optional<Failure> failure;
-};
-
 }  // namespace zendrel

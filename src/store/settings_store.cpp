@@ -138,11 +138,12 @@ LoadResult SettingsStore::Load() const {
     LoadResult result;
     Settings& s = result.settings;
     try {
+        result.holds = LoadHolds();
         s.loadedUrlsBytes = LoadUrlsBytes();  // what a save compares urls.txt with
         s.approvedSites = UrlsFileSites(*s.loadedUrlsBytes);
         s.requestedSites = LoadRequestedSites();
-        s.activityLogging = LoadActivityLogging();
-        s.mode = LoadMode();
+        s.activityLogging = LoadActivityLogging(result.holds.policy, result.holds.held);
+        s.mode = LoadMode(result.holds.mode);
     } catch (...) {
         result.failure = CurrentFailure(kSource);
     }
@@ -173,19 +174,27 @@ std::vector<std::wstring> SettingsStore::LoadRequestedSites() const {
 }
 
 bool SettingsStore::LoadActivityLogging() const {
-    if (std::optional<bool> policy = LoadMachinePolicy().activityLogging) return *policy;
-    if (std::optional<bool> held = LoadHeld().activityLogging) return *held;
+    HeldValues policy = LoadMachinePolicy();
+    return LoadActivityLogging(policy, policy.activityLogging ? HeldValues{} : LoadHeld());
+}
+
+bool SettingsStore::LoadActivityLogging(const HeldValues& policy, const HeldValues& held) const {
+    if (policy.activityLogging) return *policy.activityLogging;
+    if (held.activityLogging) return *held.activityLogging;
     return SwitchOn(ReadValue(MachineKey(), L"activitylogging"));
 }
 
 bool SettingsStore::LoadMode() const {
+    return LoadMode(AccountMode(CurrentUserSid()));
+}
+
+bool SettingsStore::LoadMode(const Effective<bool>& mode) const {
     RegistryWrapper key = UserKey();
     if (!key.KeyExists()) {
         // A user who never had the key starts with the filter off.
         key.CreateKey();
         key.SetRegistryValue(L"mode", Variant(std::int32_t{0}), kRegDwordType);
     }
-    Effective<bool> mode = AccountMode(CurrentUserSid());
     if (mode.holder != Holder::None) return mode.value;
     return SwitchOn(ReadValue(key, L"mode"));
 }

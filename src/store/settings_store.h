@@ -32,6 +32,16 @@ namespace zendrel {
 
 class RegistryWrapper;
 
+// What a load of the lists and switches gave: every setting loaded before a
+// failure is set; the one that failed and those after it stay absent.
+struct LoadResult {
+    Settings settings;
+    std::optional<Failure> failure;
+    // Who held the switches as they loaded (the window shows it): read once,
+    // before the settings.
+    Holds holds;
+};
+
 // For tests: a step of the store's registry work, seen by the hook below
 // after each value is read and before each value is written.
 enum class StoreStep { Read, Write };
@@ -64,9 +74,10 @@ class SettingsStore {
     // text: 13), so the caller must not open the settings.
     PasswordSetting LoadPassword() const;
 
-    // The approved sites, requested sites, activity logging and mode, in that
-    // order, stopping at the first failure. Loading "mode" creates the user's
-    // key with "mode" 0 when the key is missing.
+    // Who holds the switches, then the approved sites, requested sites,
+    // activity logging and mode, in that order, stopping at the first
+    // failure. Loading "mode" creates the user's key with "mode" 0 when the
+    // key is missing.
     LoadResult Load() const;
 
     // Each loader throws Failure. A stored switch is on only for exactly 1;
@@ -110,6 +121,8 @@ class SettingsStore {
     std::wstring ActivityLogLocation() const;
 
   private:
+    bool LoadActivityLogging(const HeldValues& policy, const HeldValues& held) const;
+    bool LoadMode(const Effective<bool>& mode) const;
     // Writes the held copy when the save needs it; Done when it did or had
     // nothing to do, the refusal otherwise.
     template <typename T, typename Hold>

@@ -38,6 +38,21 @@ class HeldTest : public SettingsFixture {
             return std::nullopt;
         return value;
     }
+    // The window's load reads who holds what once, for every switch: it must
+    // give what the store's single loaders give.
+    void ExpectTheLoadAgrees() const {
+        LoadResult loaded = Store().Load();
+        ASSERT_FALSE(loaded.failure) << loaded.failure->Description();
+        EXPECT_EQ(loaded.settings.activityLogging, Store().LoadActivityLogging());
+        EXPECT_EQ(loaded.settings.mode, Store().LoadMode());
+        const Holds& holds = loaded.holds;
+        EXPECT_EQ(holds.policy.activityLogging ? Holder::Policy
+                  : holds.held.activityLogging ? Holder::Administrator
+                                               : Holder::None,
+                  Store().HolderOf(Setting::ActivityLogging));
+        EXPECT_EQ(holds.mode.holder, Store().HolderOf(Setting::Mode));
+        EXPECT_EQ(holds.mode.value, AccountMode({}).value);
+    }
 };
 
 TEST_F(HeldTest, WithNothingHeldASaveWritesOnlyTheAddOnsPlace) {
@@ -78,6 +93,7 @@ TEST_F(HeldTest, PolicyWinsOverTheHeldCopyWhichWinsOverTheAddOn) {
     ASSERT_EQ(HoldActivityLogging(true).kind, Outcome::Kind::Done);
     EXPECT_TRUE(Store().LoadActivityLogging());
     EXPECT_EQ(Store().HolderOf(Setting::ActivityLogging), Holder::Administrator);
+    ExpectTheLoadAgrees();
     // Changing a held value writes the held copy first.
     EXPECT_EQ(Store().SaveActivityLogging(false).kind, Outcome::Kind::Done);
     EXPECT_EQ(GetAt(HKEY_LOCAL_MACHINE, kHeldPath, L"activitylogging"), 0u);
@@ -85,6 +101,7 @@ TEST_F(HeldTest, PolicyWinsOverTheHeldCopyWhichWinsOverTheAddOn) {
     SetAt(HKEY_LOCAL_MACHINE, kPolicyPath, L"activitylogging", 1);
     EXPECT_TRUE(Store().LoadActivityLogging());
     EXPECT_EQ(Store().HolderOf(Setting::ActivityLogging), Holder::Policy);
+    ExpectTheLoadAgrees();
     EXPECT_EQ(Store().SaveActivityLogging(false).kind, Outcome::Kind::Refused);
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "activitylogging").bytes, Dword(0));  // untouched
     EXPECT_EQ(Store().SaveActivityLogging(true).kind, Outcome::Kind::Done);
@@ -137,6 +154,7 @@ TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
     ASSERT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Done);
     SetDword(HKEY_CURRENT_USER, "mode", 0);
     EXPECT_TRUE(Store().LoadMode());
+    ExpectTheLoadAgrees();
     EXPECT_EQ(Store().SaveMode(false).kind, Outcome::Kind::Refused);
     // A user-policy key that the account may change (as one it made itself,
     // with the list it inherits in its own hive) is no policy...
@@ -148,6 +166,7 @@ TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
     ASSERT_TRUE(MakePolicyKey(HKEY_CURRENT_USER));
     EXPECT_FALSE(Store().LoadMode());
     EXPECT_EQ(Store().HolderOf(Setting::Mode), Holder::Policy);
+    ExpectTheLoadAgrees();
     EXPECT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Refused);
 }
 
