@@ -91,20 +91,24 @@ std::optional<AccountRow> ResolveRow(const std::wstring& name, std::wstring& mes
 }  // namespace
 
 void OtherPane::AddAccountsEntry() {
-    auto make = [this](const std::wstring& caption, int id, DWORD visible) {
-        if (!CreateWindowExW(0, L"STATIC", caption.c_str(),
-                             WS_CHILD | visible | SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 0, 0, 0,
-                             host_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr))
-            throw FailureFromLastError(kProgramName);
+    // Each made at its place with the window's font, before the window shows.
+    auto make = [this](const std::wstring& caption, int id, DWORD visible, const TwipsRect& twips) {
+        int dpi = host_.Dpi();
+        HWND control = CreateWindowExW(
+            0, L"STATIC", caption.c_str(), WS_CHILD | visible | SS_LEFT | SS_NOTIFY | SS_NOPREFIX,
+            TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
+            TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi), host_.Hwnd(),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+        if (!control) throw FailureFromLastError(kProgramName);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(host_.WindowFont(false)), FALSE);
     };
-    make(LoadText(IDS_ACCOUNTS_LINK), kIdLinkAccounts, WS_VISIBLE);
-    make(std::wstring(), kIdGuardNotice, 0);  // shown when there is something to say
+    make(LoadText(IDS_ACCOUNTS_LINK), kIdLinkAccounts, WS_VISIBLE, kAccountsLinkTwips);
+    // Shown when there is something to say.
+    make(std::wstring(), kIdGuardNotice, 0, kGuardNoticeTwips);
     // Above the frames (which lie beneath everything); outside the tab order.
     for (int id : {kIdGuardNotice, kIdLinkAccounts})
         SetWindowPos(host_.Control(id), HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    PlaceAccountsLink();
     // The keyboard's way in: Alt+Space, then A.
     if (HMENU menu = GetSystemMenu(host_.Hwnd(), FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
