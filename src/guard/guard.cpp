@@ -21,17 +21,24 @@ RegistryKeyHandle Open(HKEY root, const std::wstring& path, REGSAM access) {
     return key;
 }
 
+// A value that grows between two reads (a save in progress) is read again at
+// its new size rather than taken for deleted; one that keeps growing through
+// every attempt is taken for deleted, and put back.
 std::optional<StoredValue> ReadStored(HKEY key, const wchar_t* name) {
     if (!key) return std::nullopt;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    StoredValue value{type, std::vector<std::uint8_t>(size)};
-    if (RegQueryValueExW(key, name, nullptr, &type, value.bytes.data(), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    value.type = type;
-    value.bytes.resize(size);
-    return value;
+    StoredValue value{0, std::vector<std::uint8_t>(256)};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0, size = static_cast<DWORD>(value.bytes.size());
+        LONG status = RegQueryValueExW(key, name, nullptr, &type, value.bytes.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            value.type = type;
+            value.bytes.resize(size);
+            return value;
+        }
+        if (status != ERROR_MORE_DATA) return std::nullopt;
+        value.bytes.resize(size);
+    }
+    return std::nullopt;
 }
 
 bool WriteStored(HKEY key, const wchar_t* name, const StoredValue& value) {

@@ -111,17 +111,27 @@ class GuardServiceTest : public SettingsFixture {
         if (service) DeleteService(service.Get());
     }
 
-    // Holds activity logging on, a password and the current user's filter on,
-    // starts the guard and waits until the add-on's places hold them.
+    // Holds activity logging on, a password and the current user's filter on
+    // while the add-on's places hold the opposite, as a guard that was
+    // stopped would find them, starts the guard and waits until its first
+    // look has put back and recorded each of the four.
     void HoldAllAndStart() {
         ASSERT_EQ(HoldActivityLogging(true).kind, Outcome::Kind::Done);
         ASSERT_EQ(HoldPassword({L"digest", L"hint"}).kind, Outcome::Kind::Done);
         ASSERT_EQ(HoldAccount(CurrentUserSid(), true).kind, Outcome::Kind::Done);
+        SetDword(HKEY_LOCAL_MACHINE, "activitylogging", 0);
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kAddOnPath, L"config");
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint");
+        CreateUserKey();
+        SetDword(HKEY_CURRENT_USER, "mode", 0);
+        const std::size_t before = LoadRecords().size();
         Start();
-        ASSERT_TRUE(WaitUntil([] {
+        ASSERT_TRUE(WaitUntil([&] {
             return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u &&
+                   TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config") == L"digest" &&
                    TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint" &&
-                   DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u;
+                   DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u &&
+                   LoadRecords().size() == before + 4;
         }));
     }
 };
@@ -257,6 +267,13 @@ TEST_F(GuardServiceTest, TheAdministratorsOwnChangeThroughTheStoreIsKept) {
     SettingsStore store(Folder());
     store.HoldSaves(true);
     ASSERT_EQ(store.SaveActivityLogging(false).kind, Outcome::Kind::Done);
+    // Passwords of changing length, each as the guard reads the last: a
+    // value that grows while the guard reads it is no deletion.
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(store.SavePassword({std::wstring(i % 2 ? 4 : 400, L'd'), L"x"}).kind,
+                  Outcome::Kind::Done);
+        Sleep(50);
+    }
     ASSERT_EQ(store.SavePassword({L"new digest", L"new hint"}).kind, Outcome::Kind::Done);
     ASSERT_EQ(SetAccountMode(CurrentUserSid(), false).outcome.kind, Outcome::Kind::Done);
     // Long enough for the guard to have undone it, were it to.
