@@ -328,8 +328,8 @@ std::set<std::wstring> Guard::Check() {
     return filtered;
 }
 
-bool Guard::Run() {
-    for (;;) {
+bool Guard::Run(const std::function<void()>& watching) {
+    for (bool told = false;;) {
         if (!Arm()) return false;
         std::set<std::wstring> filtered = Check();
         if (filtered != watchedAccounts_) {
@@ -337,6 +337,8 @@ bool Guard::Run() {
             watchedAccounts_ = std::move(filtered);
             continue;
         }
+        if (!told && watching) watching();
+        told = true;
         std::vector<HANDLE> waits = {stop_};
         for (std::size_t i = 0; i < watched_.size(); ++i) waits.push_back(events_[i].Get());
         DWORD woke =

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,9 +29,10 @@ class Guard {
     // eventSource: the event log's handle (RegisterEventSourceW), or null.
     Guard(HANDLE stop, HANDLE eventSource);
 
-    // Watches and puts back until `stop` is signalled. False when the
-    // notifications could not be set up at all.
-    bool Run();
+    // Watches and puts back until `stop` is signalled; `watching` is called
+    // once, when the first pass is done and its changes are watched. False
+    // when the notifications could not be set up at all.
+    bool Run(const std::function<void()>& watching = {});
 
   private:
     // Closes the notifications of the last pass and sets them up again, for

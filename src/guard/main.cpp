@@ -15,6 +15,7 @@
 #include <sddl.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "guard.h"
@@ -69,13 +70,14 @@ DWORD WINAPI Control(DWORD control, DWORD, void*, void*) {
 }
 
 // Runs the watch until `stop` is set; the event log hears of the start, the
-// stop and a failure to watch.
-bool Watch(HANDLE stop) {
+// stop and a failure to watch. `watching` is called once the first pass is
+// done and the places are watched.
+bool Watch(HANDLE stop, const std::function<void()>& watching = {}) {
     HANDLE source = RegisterEventSourceW(nullptr, L"Zendrel");
     if (source)
         ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, MSG_STARTED, nullptr, 0, 0, nullptr,
                      nullptr);
-    bool watched = Guard(stop, source).Run();
+    bool watched = Guard(stop, source).Run(watching);
     if (source) {
         ReportEventW(source, watched ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_ERROR_TYPE, 0,
                      watched ? MSG_STOPPED : MSG_NOT_WATCHING, nullptr, 0, 0, nullptr, nullptr);
@@ -94,8 +96,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         Report(SERVICE_STOPPED, GetLastError());
         return;
     }
-    Report(SERVICE_RUNNING);
-    bool watched = Watch(stop.Get());
+    // Running once the first look has put back what changed while the guard
+    // was stopped: whoever started it (the installer, a test) may then rely
+    // on every held place holding its value.
+    bool watched = Watch(stop.Get(), [] { Report(SERVICE_RUNNING); });
     Report(SERVICE_STOPPED, watched ? NO_ERROR : ERROR_INVALID_HANDLE);
 }
 

@@ -113,8 +113,8 @@ class GuardServiceTest : public SettingsFixture {
 
     // Holds activity logging on, a password and the current user's filter on
     // while the add-on's places hold the opposite, as a guard that was
-    // stopped would find them, starts the guard and waits until its first
-    // look has put back and recorded each of the four.
+    // stopped would find them, and starts the guard: it is running once its
+    // first look has put back and recorded each of the four.
     void HoldAllAndStart() {
         ASSERT_EQ(HoldActivityLogging(true).kind, Outcome::Kind::Done);
         ASSERT_EQ(HoldPassword({L"digest", L"hint"}).kind, Outcome::Kind::Done);
@@ -126,13 +126,11 @@ class GuardServiceTest : public SettingsFixture {
         SetDword(HKEY_CURRENT_USER, "mode", 0);
         const std::size_t before = LoadRecords().size();
         Start();
-        ASSERT_TRUE(WaitUntil([&] {
-            return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u &&
-                   TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config") == L"digest" &&
-                   TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint" &&
-                   DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u &&
-                   LoadRecords().size() == before + 4;
-        }));
+        ASSERT_EQ(DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging"), 1u);
+        ASSERT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config"), L"digest");
+        ASSERT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint"), L"hint");
+        ASSERT_EQ(DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode"), 1u);
+        ASSERT_EQ(LoadRecords().size(), before + 4);
     }
 };
 
