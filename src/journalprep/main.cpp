@@ -1,22 +1,32 @@
 // journalprep PATH
-// Creates the activity log at PATH, or opens it when it exists, with an access
-// list that lets every user write to it, and appends the line "Initialize Log".
-// Prints nothing. Exit codes:
+// Creates the activity log at PATH, or opens it when it exists, gives it the
+// access list of world_acl.h (every user may write to it, none may delete it or
+// change its list), and appends the line "Initialize Log". Prints nothing but
+// the reason for codes 5 and 6, on standard error. Exit codes:
 //   0  the line was appended;
 //   1  not exactly one argument: nothing is done;
 //   2  the file could not be opened or created (missing folder, no rights,
 //      sharing conflict, invalid name): nothing is changed;
-//   3  the line could not be appended in full: the file was put back as it was
-//      (cut back to its former size, or removed again when this run created it);
+//   3  the line could not be appended in full: the file's contents were put
+//      back as they were (cut back to its former size, or removed again when
+//      this run created it);
 //   4  the line could not be appended in full, and putting the file back failed
 //      too: the file may hold part of the line, or a file this run created may
-//      remain.
+//      remain;
+//   5  what is at PATH is not a plain file: a folder, a link (symbolic link,
+//      junction or another reparse point), a file that has another name too (a
+//      hard link) or a device; it is left alone, since it could lead the
+//      administrator's run to another file;
+//   6  the access list could not be made, or could not be put on the existing
+//      log: nothing is changed.
 #include <windows.h>
 
 // Header-only: journalprep still links nothing of ours.
 #include "../common/handles.h"
 #include "../common/system_libraries.h"
 #include "world_acl.h"
+
+#include <string>
 
 #ifdef JOURNALPREP_TEST_FAULTS
 #include <cstdlib>
@@ -39,6 +49,8 @@ constexpr int kExitUsage = 1;
 constexpr int kExitNotOpened = 2;
 constexpr int kExitNotWritten = 3;
 constexpr int kExitNotPutBack = 4;
+constexpr int kExitNotPlainFile = 5;
+constexpr int kExitNoAccessList = 6;
 
 // How often a file that appears or vanishes between the two opening calls is
 // tried again before the run gives up.
@@ -53,30 +65,62 @@ struct OpenedLog {
     bool created = false;
 };
 
-// Opens the log for appending; others may read it meanwhile. A file this run
-// creates is opened with DELETE access as well, so that a failed run removes
-// it through this very handle rather than by a name that may by then belong to
-// another file. An existing file is opened without it: asking DELETE of a log
-// that a reader holds without delete sharing (as fopen does) would fail.
+// Opens the log for appending; others may read it meanwhile. Neither call
+// follows a link at PATH (FILE_FLAG_OPEN_REPARSE_POINT): a link planted there,
+// even one that leads nowhere yet, is opened itself, and then refused.
+//
+// A file this run creates is opened with DELETE access as well, so that a
+// failed run removes it through this very handle rather than by a name that
+// may by then belong to another file. An existing file is opened without it
+// (asking DELETE of a log that a reader holds without delete sharing, as fopen
+// does, would fail), but with WRITE_DAC and WRITE_OWNER to give it the list;
+// with FILE_FLAG_BACKUP_SEMANTICS a folder opens too, so that it is refused
+// for what it is.
 OpenedLog OpenLog(const char* path, SECURITY_ATTRIBUTES* attributes) {
     OpenedLog log;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         // The descriptor applies only when the file is created here.
         log.file.Reset(CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, attributes,
-                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
         if (log.file) {
             log.created = true;
             return log;
         }
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-        log.file.Reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, attributes, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        log.file.Reset(CreateFileA(
+            path, GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+            nullptr));
         if (log.file || GetLastError() != ERROR_FILE_NOT_FOUND) break;
         // Removed between the two calls: create it after all.
     }
     if (!log.file) journalprep::lastError = GetLastError();
     return log;
+}
+
+// Why the file found at the log's place is not taken for the log, or null when
+// it is a plain file with this one name. A link, a folder or a device could
+// make the administrator's run list or write another file; so could a hard
+// link, which shares the file with another name that a user may have chosen.
+const char* NotPlainFile(HANDLE file) {
+    if (GetFileType(file) != FILE_TYPE_DISK) return "a device, not a file";
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return "a file whose kind cannot be read";
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return "a link (a symbolic link, a junction or another reparse point)";
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "a folder";
+    if (info.nNumberOfLinks != 1) return "a file that has other names too (a hard link)";
+    return nullptr;
+}
+
+// "journalprep: ..." and a line end, on standard error.
+void Report(const std::string& text) {
+    std::string line = "journalprep: " + text + "\r\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
 }
 
 #ifdef JOURNALPREP_TEST_FAULTS
@@ -180,24 +224,47 @@ int Append(const OpenedLog& log) {
     return putBack ? kExitNotWritten : kExitNotPutBack;
 }
 
+// A log this run created has its list already; one that was there is checked
+// and given the list before the line is appended to it.
+int PrepareLog(const OpenedLog& log, const std::string& path) {
+    if (!log.created) {
+        if (const char* found = NotPlainFile(log.file.Get())) {
+            Report(path + " is " + found + ", not a plain file; it was left alone");
+            return kExitNotPlainFile;
+        }
+        if (!journalprep::ApplyWorldAcl(log.file.Get())) {
+            Report("cannot give " + path + " its access list (error " +
+                   std::to_string(journalprep::lastError) + "); nothing was changed");
+            return kExitNoAccessList;
+        }
+    }
+    return Append(log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     zendrel::KeepLibrarySearchToSystemFolder();
     if (argc != 2) return kExitUsage;
+    const std::string path = argv[1];
 
-    // A failed list leaves worldAcl null, which the descriptor below turns into
-    // access for everyone, as the log needs.
-    journalprep::MakeWorldAcl();
+    // Without the list the log is not made: any weaker one would let a user
+    // delete it or shut the other accounts out.
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
-    journalprep::PrepareSecurityAttributes(&descriptor, &attributes);
+    if (!journalprep::MakeWorldAcl() ||
+        !journalprep::PrepareSecurityAttributes(&descriptor, &attributes)) {
+        Report("cannot make the access list for " + path + " (error " +
+               std::to_string(journalprep::lastError) + "); nothing was changed");
+        journalprep::ReleaseWorldAcl();
+        return kExitNoAccessList;
+    }
 
     int exitCode = kExitNotOpened;
     {
-        // Closed before the list and the identifier are released.
-        OpenedLog log = OpenLog(argv[1], &attributes);
-        if (log.file) exitCode = Append(log);
+        // Closed before the list and the identifiers are released.
+        OpenedLog log = OpenLog(path.c_str(), &attributes);
+        if (log.file) exitCode = PrepareLog(log, path);
     }
     journalprep::ReleaseWorldAcl();
     return exitCode;

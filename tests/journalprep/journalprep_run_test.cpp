@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <iterator>
 #include <string>
 
@@ -22,17 +24,22 @@ fs::path ProgramPath(const wchar_t* program = L"journalprep.exe") {
 }
 
 // Starts journalprep (or another program beside the tests) with the given
-// argument text and returns its exit code.
+// argument text and returns its exit code; its standard error goes to
+// `errorFile` when one is given.
 DWORD RunJournalprep(const std::wstring& arguments, const std::wstring& currentDirectory = L"",
-                     const wchar_t* program = L"journalprep.exe") {
+                     const wchar_t* program = L"journalprep.exe", HANDLE errorFile = nullptr) {
     std::wstring commandLine = L"\"" + ProgramPath(program).wstring() + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (errorFile) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = errorFile;
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, errorFile != nullptr, 0,
+                        nullptr, currentDirectory.empty() ? nullptr : currentDirectory.c_str(),
+                        &startup, &process)) {
         ADD_FAILURE() << "cannot start " << ProgramPath() << ", error " << GetLastError();
         return 0xDEAD;
     }
@@ -57,25 +64,54 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The access list of a file as SDDL text ("D:(A;;FA;;;WD)"), or empty when it
-// cannot be read.
-std::wstring DaclText(const fs::path& path) {
+// The access list (and with `owner`, the owner) of a file as SDDL text
+// ("O:BAD:(A;;FA;;;WD)"), or empty when it cannot be read.
+std::wstring DaclText(const fs::path& path, bool owner = false) {
+    SECURITY_INFORMATION wanted =
+        DACL_SECURITY_INFORMATION | (owner ? OWNER_SECURITY_INFORMATION : 0);
     DWORD needed = 0;
-    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    GetFileSecurityW(path.c_str(), wanted, nullptr, 0, &needed);
     if (needed == 0) return L"";
     std::string buffer(needed, '\0');
-    if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buffer.data(), needed,
-                          &needed)) {
+    if (!GetFileSecurityW(path.c_str(), wanted, buffer.data(), needed, &needed)) {
         return L"";
     }
     LPWSTR text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            buffer.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(buffer.data(), SDDL_REVISION_1,
+                                                              wanted, &text, nullptr)) {
         return L"";
     }
     std::wstring result(text);
     LocalFree(text);
     return result;
+}
+
+// The log's list as Windows writes it back: SYSTEM and the Administrators
+// full control, everyone read and write (0x12019f); protected.
+std::wstring LogListText() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPWSTR text = nullptr;
+    std::wstring result;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x12019f;;;WD)", SDDL_REVISION_1, &descriptor,
+            nullptr) &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        result = text;
+    }
+    LocalFree(text);
+    LocalFree(descriptor);
+    return result;
+}
+
+// The entries of SDDL text, without the owner and the list's flags.
+std::wstring Entries(const std::wstring& sddl) {
+    std::size_t first = sddl.find(L'(');
+    return first == std::wstring::npos ? L"" : sddl.substr(first);
+}
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 class Journalprep : public ::testing::Test {
@@ -173,12 +209,66 @@ TEST_F(Journalprep, PathInTheAnsiCodePageIsKept) {
 TEST_F(Journalprep, MissingFolderIsNotCreatedAndGivesTwo) {
     EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"missing" / L"activity.log")), 2u);
     EXPECT_TRUE(DirIsEmpty());
-    // A folder is no log: it exists, so it is not created, and it cannot be
-    // opened as a file.
-    fs::create_directory(dir_ / L"folder.log");
-    EXPECT_EQ(RunJournalprep(Quoted(dir_ / L"folder.log")), 2u);
-    EXPECT_TRUE(fs::is_directory(dir_ / L"folder.log"));
-    EXPECT_TRUE(fs::is_empty(dir_ / L"folder.log"));
+}
+
+// What stands at the log's place and is not a plain file with one name could
+// lead the administrator's run to another file: it is left alone, with a
+// message on standard error. Wine makes no symbolic link (CreateSymbolicLinkW
+// succeeds and makes nothing) and follows a Unix one as the file it leads to:
+// only Windows shows the link case.
+TEST_F(Journalprep, PlaceThatIsNoPlainFileIsLeftAloneAndGivesFive) {
+    const fs::path target = dir_ / L"other.txt";
+    const std::string kept = "kept\r\n";
+    struct {
+        const char* what;
+        std::function<bool(const fs::path&)> make;  // false: cannot be made here
+        fs::path place;
+    } cases[] = {
+        {"a folder", [](const fs::path& p) { return fs::create_directory(p); },
+         dir_ / L"folder.log"},
+        {"a hard link",
+         [&](const fs::path& p) { return CreateHardLinkW(p.c_str(), target.c_str(), nullptr); },
+         dir_ / L"hard.log"},
+        {"a symbolic link",
+         [&](const fs::path& p) {
+             CreateSymbolicLinkW(p.c_str(), target.c_str(),
+                                 SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+             DWORD attributes = GetFileAttributesW(p.c_str());
+             return attributes != INVALID_FILE_ATTRIBUTES &&
+                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+         },
+         dir_ / L"symbolic.log"},
+        {"a device (Wine's drive Z: is the Unix root)",
+         [](const fs::path& p) {
+             HANDLE device = CreateFileW(p.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+             if (device == INVALID_HANDLE_VALUE) return false;
+             CloseHandle(device);
+             return true;
+         },
+         L"Z:\\dev\\full"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteAll(target, kept);
+        if (!c.make(c.place)) {
+            std::cout << "not tried here: " << c.what << "\n";
+            continue;
+        }
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        fs::path errors = dir_ / L"errors.txt";
+        HANDLE errorFile = CreateFileW(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(errorFile, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(RunJournalprep(Quoted(c.place), L"", L"journalprep.exe", errorFile), 5u);
+        CloseHandle(errorFile);
+        EXPECT_NE(ReadAll(errors).find("not a plain file; it was left alone"), std::string::npos)
+            << ReadAll(errors);
+        EXPECT_EQ(ReadAll(target), kept);
+        if (fs::is_directory(c.place)) {
+            EXPECT_TRUE(fs::is_empty(c.place));
+        }
+    }
 }
 
 TEST_F(Journalprep, WildcardsAreNotExpanded) {
@@ -265,15 +355,6 @@ TEST_F(Journalprep, LineThatCannotBeWrittenInFullIsTakenBackAndGivesThree) {
     }
 }
 
-// A device that takes no data (Wine's drive Z: is the Unix root).
-TEST_F(Journalprep, FailedWriteGivesThree) {
-    HANDLE probe = CreateFileW(L"Z:\\dev\\full", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no Z:\\dev\\full";
-    CloseHandle(probe);
-    EXPECT_EQ(RunJournalprep(L"Z:\\dev\\full"), 3u);
-}
-
 // journalprep_faults.exe, the same program failing as a full disk does after
 // the given number of bytes, and failing to put the file back with "putback".
 TEST_F(Journalprep, ALineWrittenInPartIsTakenBackOrGivesFourWhenThatFailsToo) {
@@ -307,23 +388,26 @@ TEST_F(Journalprep, ALineWrittenInPartIsTakenBackOrGivesFourWhenThatFailsToo) {
     }
 }
 
-TEST_F(Journalprep, NewFileGrantsEveryoneAllAccess) {
+// Only Windows shows the list a file was created with; Wine shows one made
+// from the Unix mode bits.
+TEST_F(Journalprep, NewFileGetsTheLogsList) {
     fs::path created = dir_ / L"created.log";
     ASSERT_EQ(RunJournalprep(Quoted(created)), 0u);
-    // Wine keeps no access list for a file: it shows one made from the Unix mode
-    // bits, the same whatever list the file was created with.
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
-        GTEST_SKIP() << "Wine does not report the list a file was created with";
-    }
-    // Generic rights become the file rights when the file is created.
-    EXPECT_EQ(DaclText(created), L"D:(A;;FA;;;WD)");
+    if (UnderWine()) GTEST_SKIP() << "Wine does not report the list a file was created with";
+    std::wstring list = DaclText(created);
+    EXPECT_EQ(Entries(list), Entries(LogListText()));
+    EXPECT_EQ(list.rfind(L"D:P", 0), 0u) << list;  // nothing inherited
 }
 
-TEST_F(Journalprep, ExistingFileKeepsItsAccessList) {
+// A log made by an earlier version (everyone all access) or by a user gets the
+// log's list and the Administrators as its owner. Wine turns a list that is
+// put on a file into its Unix mode bits and shows a list made from those: it
+// can show that the list changed, only Windows which one it is.
+TEST_F(Journalprep, ExistingFileGetsTheLogsListAndOwner) {
     fs::path existing = dir_ / L"existing.log";
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:(A;;FA;;;BA)(A;;FR;;;BU)", SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr));
+        L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr));
     HANDLE file = CreateFileW(existing.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     LocalFree(attributes.lpSecurityDescriptor);
@@ -333,12 +417,13 @@ TEST_F(Journalprep, ExistingFileKeepsItsAccessList) {
     ASSERT_FALSE(before.empty());
     EXPECT_EQ(RunJournalprep(Quoted(existing)), 0u);
     EXPECT_EQ(ReadAll(existing), kLine);
-    // Wine keeps no access list for a file: it shows one made from the Unix
-    // mode bits, whatever list the file was created with.
-    if (before.find(L"(A;;FR;;;BU)") == std::wstring::npos)
-        GTEST_SKIP() << "the file system does not keep the list the file was created with "
-                        "(Wine): only the contents were checked";
-    EXPECT_EQ(DaclText(existing), before);
+    std::wstring after = DaclText(existing, true);
+    if (UnderWine()) {
+        EXPECT_NE(Entries(after), Entries(before));
+        return;
+    }
+    EXPECT_EQ(after.rfind(L"O:BAD:P", 0), 0u) << after;
+    EXPECT_EQ(Entries(after), Entries(LogListText()));
 }
 
 }  // namespace
