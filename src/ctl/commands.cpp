@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 
 #include "console.h"
 #include "held_store.h"
 #include "held_text.h"
+#include "launch_rules.h"
 #include "password_rules.h"
 #include "site_rules.h"
 #include "site_text.h"
@@ -48,11 +50,17 @@ std::wstring Plural(std::size_t n, const wchar_t* one, const wchar_t* many) {
     return std::to_wstring(n) + L" " + (n == 1 ? one : many);
 }
 
+// Text that a user may have written (the add-on writes the requests and the
+// log's place as the user), as the console may show it: control characters as
+// "?", as the window shows them, so that no carriage return, backspace or
+// escape sequence can change what the administrator reads; not cut.
+std::wstring Plain(std::wstring_view text) {
+    return Shown(text, std::wstring_view::npos);
+}
+
 // A site as a message shows it: quoted, control characters as "?".
-std::wstring Quoted(std::wstring site) {
-    for (wchar_t& c : site)
-        if (c < 0x20 || c == 0x7F) c = L'?';
-    return L"\"" + site + L"\"";
+std::wstring Quoted(const std::wstring& site) {
+    return L"\"" + Plain(site) + L"\"";
 }
 
 // Refuses, as wrong usage, the first argument that urls.txt cannot hold.
@@ -74,7 +82,7 @@ void PrintLines(const Sites& lines, bool json) {
         return;
     }
     std::wstring text;
-    for (const std::wstring& line : lines) text += line + L"\r\n";
+    for (const std::wstring& line : lines) text += Plain(line) + L"\r\n";
     Write(Stream::Out, text);
 }
 
@@ -277,7 +285,7 @@ ExitCode Commands::Approve(const std::wstring& site) const {
         Check(store_.SaveRequestedSites({site}), L"save the requests");
     else
         WriteLine(Stream::Err, Quoted(site) + L" was not among the requests");
-    WriteLine(Stream::Out, L"Approved " + site);
+    WriteLine(Stream::Out, L"Approved " + Plain(site));
     return kExitSuccess;
 }
 
@@ -289,7 +297,7 @@ ExitCode Commands::Deny(const std::wstring& site) const {
         return kExitSuccess;
     }
     Check(store_.SaveRequestedSites({site}), L"save the requests");
-    WriteLine(Stream::Out, L"Denied " + site);
+    WriteLine(Stream::Out, L"Denied " + Plain(site));
     return kExitSuccess;
 }
 
@@ -330,7 +338,7 @@ ExitCode Commands::Mode(bool on, const std::vector<std::wstring>& users) const {
         if (!sid)
             throw CommandError{kExitUsage, L"no account " + Quoted(user) +
                                                L" is known to this computer; nothing was changed"};
-        Target target{AccountName(*sid), *sid};
+        Target target{Plain(AccountName(*sid)), *sid};
         RefuseIfPolicy(AccountMode(target.sid).holder == Holder::Policy,
                        L"the filter for " + target.name, L"Filter web sites for these accounts");
         targets.push_back(std::move(target));
@@ -371,7 +379,7 @@ ExitCode Commands::Accounts(bool json) const {
         {L"ACCOUNT", L"FILTER", L"KEPT", L"SIGNED IN", L"SID"}};
     for (const Account& a : accounts) {
         std::wstring kept = HolderText(a.mode.holder);
-        rows.push_back({a.name, FromUtf8(OnOff(a.mode.value)), kept.empty() ? L"-" : kept,
+        rows.push_back({Plain(a.name), FromUtf8(OnOff(a.mode.value)), kept.empty() ? L"-" : kept,
                         a.hiveLoaded ? L"yes" : L"no", a.sid});
     }
     std::vector<std::size_t> widths(rows[0].size(), 0);
@@ -457,19 +465,19 @@ ExitCode Commands::Status(bool json) const {
     auto onOff = [](const std::optional<bool>& on) {
         return on ? FromUtf8(OnOff(*on)) : std::wstring(L"?");
     };
-    std::wstring text = L"folder: " + store_.ProgramFolder() + L"\r\n";
+    std::wstring text = L"folder: " + Plain(store_.ProgramFolder()) + L"\r\n";
     text += L"approved sites: " + count(approved) + L"\r\n";
     text += L"requests: " + count(requests) + L"\r\n";
     text += L"activity logging: " + onOff(logging) + HeldNote(loggingHolder) + L"\r\n";
     text += L"filter for this user: " + onOff(mode) + HeldNote(modeHolder) + L"\r\n";
     text += L"password: " +
             (password ? std::wstring(password->digest.empty() ? L"none" : L"set") : L"?") + L"\r\n";
-    text += L"activity log: " + (log ? (log->empty() ? L"none" : *log) : L"?") + L"\r\n";
+    text += L"activity log: " + (log ? (log->empty() ? L"none" : Plain(*log)) : L"?") + L"\r\n";
     text += L"guard: " + GuardStateText(guard) + L"\r\n";
     std::size_t first = records.size() > kStatusRecords ? records.size() - kStatusRecords : 0;
     if (first > 0) text += L"put back: " + std::to_wstring(first) + L" earlier records\r\n";
     for (std::size_t i = first; i < records.size(); ++i)
-        text += L"put back: " + RecordSentence(records[i].record) + L"\r\n";
+        text += L"put back: " + Plain(RecordSentence(records[i].record)) + L"\r\n";
     Write(Stream::Out, text);
     return code;
 }

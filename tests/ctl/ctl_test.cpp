@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -277,6 +278,49 @@ INSTANTIATE_TEST_SUITE_P(
                  "filter for this user: off\r\npassword: set\r\n"},
         ReadCase{"StatusJson", L"status --json",
                  "\"activityLogging\": true,\n  \"approvedSites\": [\n    \"a.com\",\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Text that users write (the add-on's requests, the log's place) reaches the
+// console with its control characters shown as "?", or escaped in JSON, so
+// that a carriage return, backspace or escape sequence cannot change what the
+// administrator reads.
+struct UserTextCase {
+    const char* name;
+    std::wstring arguments;
+    std::string out;  // contained
+};
+
+void PrintTo(const UserTextCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CtlUserTextTest : public CtlTest, public ::testing::WithParamInterface<UserTextCase> {};
+
+TEST_P(CtlUserTextTest, ShowsControlCharactersOfUsersTextReplaced) {
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ,
+             "ok.com\rEVIL.com\0a\x1b[2Jb.com\0back\b\bx.com\0"s);
+    SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, "C:\\a.txt\r\x1b[1AC:\\b.txt\0"s);
+    CtlRun run = Ctl(GetParam().arguments);
+    EXPECT_EQ(run.code, 0u) << run.err;
+    EXPECT_NE(run.out.find(GetParam().out), std::string::npos) << run.out;
+    // No control character but the line ends reaches the console.
+    std::string rest = run.out;
+    for (const char* end : {"\r\n", "\n"})
+        for (std::size_t at; (at = rest.find(end)) != std::string::npos;)
+            rest.erase(at, std::string(end).size());
+    EXPECT_EQ(std::count_if(rest.begin(), rest.end(), [](char c) { return c > 0 && c < 0x20; }), 0)
+        << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsersText, CtlUserTextTest,
+    ::testing::Values(
+        UserTextCase{"Requests", L"requests", "ok.com?EVIL.com\r\na?[2Jb.com\r\nback??x.com\r\n"},
+        UserTextCase{"RequestsJson", L"requests --json",
+                     "\"ok.com\\rEVIL.com\",\n  \"a\\u001b[2Jb.com\",\n  \"back\\b\\bx.com\""},
+        UserTextCase{"Status", L"status", "activity log: C:\\a.txt??[1AC:\\b.txt\r\n"},
+        UserTextCase{"StatusJson", L"status --json",
+                     "\"activityLog\": \"C:\\\\a.txt\\r\\u001b[1AC:\\\\b.txt\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Help (on standard output, with the exit codes) and wrong usage (on
