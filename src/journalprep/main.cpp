@@ -105,7 +105,7 @@ OpenedLog OpenLog(const char* path, SECURITY_ATTRIBUTES* attributes) {
 // make the administrator's run list or write another file; so could a hard
 // link, which shares the file with another name that a user may have chosen.
 const char* NotPlainFile(HANDLE file) {
-    if (GetFileType(file) != FILE_TYPE_DISK) return "a device, not a file";
+    if (GetFileType(file) != FILE_TYPE_DISK) return "a device";
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info)) return "a file whose kind cannot be read";
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)

@@ -33,12 +33,6 @@ TEST_F(WorldAcl, IdentifierIsEveryone) {
     EXPECT_EQ(worldAcl, nullptr);
 }
 
-TEST_F(WorldAcl, AdministratorIdentifiersAreSystemAndAdministrators) {
-    ASSERT_TRUE(MakeAdministratorSids());
-    EXPECT_EQ(SidText(systemSid), L"S-1-5-18");
-    EXPECT_EQ(SidText(administratorsSid), L"S-1-5-32-544");
-}
-
 // Only Windows can show that the list is enforced (Wine keeps no list of a
 // file); what is shown here is the list itself: everyone may read, write and
 // append, but not delete, change the list or take the owner; SYSTEM and the
