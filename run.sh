@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/env.sh
 . scripts/wine-fonts.sh
-zendrel_ensure_packages
-# The 32-bit build, or the 64-bit one on a machine that runs no 32-bit code.
+zendrel_ensure_packages || exit 1
+# The 32-bit build, or the 64-bit one where 32-bit Wine cannot run here.
 preset=windows
 [ "$(zendrel_wine_arch)" = win64 ] && preset=windows-x64
 cmake --preset $preset >/dev/null

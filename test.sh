@@ -20,7 +20,7 @@ cmake --preset host >/dev/null && cmake --build --preset host &&
 if [ "$(zendrel_wine_arch)" = win32 ]; then
   tests=windows release_tests=windows-release
 else
-  echo "This machine runs no 32-bit code: the Wine tests run the 64-bit build."
+  echo "The Wine tests run the 64-bit build: $(zendrel_why_wine64)."
   tests=windows-x64 release_tests=windows-x64-release
   cmake --preset windows-release >/dev/null && cmake --build --preset windows-release || status=1
 fi

@@ -14,7 +14,7 @@ seconds=${2:?usage: scripts/fuzz.sh TARGET SECONDS [libFuzzer options]}
 shift 2
 [ -d "fuzz/corpus/$target" ] || { echo "No fuzz target $target (see fuzz/)" >&2; exit 2; }
 . scripts/env.sh
-zendrel_ensure_packages
+zendrel_ensure_packages || exit 1
 cmake --preset host -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz --target "$target"
 out=build/fuzz/fuzz

@@ -8,7 +8,7 @@ name=${1:?usage: scripts/wine-ctest.sh NAME [ctest arguments]}
 shift
 . scripts/env.sh
 zendrel_ensure_packages || exit 1
-# The 32-bit build, or the 64-bit one on a machine that runs no 32-bit code.
+# The 32-bit build, or the 64-bit one where 32-bit Wine cannot run here.
 preset=windows
 [ "$(zendrel_wine_arch)" = win64 ] && preset=windows-x64
 cmake --preset $preset -B "build/$name" >/dev/null || exit 1
