@@ -2,6 +2,9 @@
 
 #include <sddl.h>
 
+#include <exception>
+
+#include "account_hive.h"
 #include "guard_messages.h"
 #include "held_store.h"
 
@@ -21,6 +24,12 @@ RegistryKeyHandle Open(HKEY root, const std::wstring& path, REGSAM access) {
     return key;
 }
 
+// The most bytes of a held value the guard reads: the switches, the digest
+// and the hint are far shorter. A longer value (anyone may write one into the
+// settings key, an account into its own) is a changed value, put back, and
+// never read whole: its type with no bytes stands for it.
+constexpr DWORD kMaxHeldBytes = 64 * 1024;
+
 // A value that grows between two reads (a save in progress) is read again at
 // its new size rather than taken for deleted; one that keeps growing through
 // every attempt is taken for deleted, and put back.
@@ -36,6 +45,7 @@ std::optional<StoredValue> ReadStored(HKEY key, const wchar_t* name) {
             return value;
         }
         if (status != ERROR_MORE_DATA) return std::nullopt;
+        if (size > kMaxHeldBytes) return StoredValue{kOversized, {}};
         value.bytes.resize(size);
     }
     return std::nullopt;
@@ -81,38 +91,6 @@ std::set<std::wstring> LoadedHives() {
     return sids;
 }
 
-// A filtered account's settings key is in the account's own hive, where the
-// account may give it any access list, one that refuses the guard included.
-// The guard makes the Administrators its owner and gives it a list of its
-// own: SYSTEM and Administrators full control, the account read and set
-// values (its add-on reads "mode"), so that the account can neither lock the
-// guard out again nor delete the key.
-void Reclaim(const std::wstring& sid) {
-    const std::wstring path = sid + L"\\" + kAddOnPath;
-    const std::wstring sddl = L"O:BAD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;0x2001b;;;" + sid + L")";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return;
-    // The owner first (SYSTEM may take any key, and give it to the
-    // Administrators): the owner may always change the list.
-    RegistryKeyHandle key = Open(HKEY_USERS, path, WRITE_OWNER);
-    if (key) RegSetKeySecurity(key.Get(), OWNER_SECURITY_INFORMATION, descriptor);
-    key = Open(HKEY_USERS, path, WRITE_DAC);
-    if (key) RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
-    LocalFree(descriptor);
-}
-
-// Lets this process take any key (LocalSystem holds the privilege, not
-// enabled).
-void EnableTakingOwnership() {
-    KernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put())) return;
-    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    if (LookupPrivilegeValueW(nullptr, SE_TAKE_OWNERSHIP_NAME, &privileges.Privileges[0].Luid))
-        AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
-}
-
 std::wstring Formatted(const SYSTEMTIME& at, bool date) {
     wchar_t text[128] = {};
     if (date)
@@ -129,7 +107,7 @@ std::wstring Formatted(const SYSTEMTIME& at, bool date) {
 constexpr std::size_t kMaxWatched = MAXIMUM_WAIT_OBJECTS - 1;
 
 Guard::Guard(HANDLE stop, HANDLE eventSource) : stop_(stop), eventSource_(eventSource) {
-    EnableTakingOwnership();
+    EnableGuardPrivileges();
 }
 
 void Guard::WatchKey(HKEY root, const std::wstring& path, bool subtree, DWORD filter) {
@@ -192,7 +170,8 @@ bool Guard::Arm() {
 }
 
 void Guard::Record(GuardedValue what, const std::wstring& account,
-                   const std::optional<StoredValue>& found, const StoredValue& wanted) {
+                   const std::optional<StoredValue>& found, const StoredValue& wanted,
+                   bool notPutBack) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     GuardRecord record;
@@ -206,8 +185,9 @@ void Guard::Record(GuardedValue what, const std::wstring& account,
     record.hour = now.wHour;
     record.minute = now.wMinute;
     record.second = now.wSecond;
+    record.notPutBack = notPutBack;
     AddRecord(record);
-    if (!eventSource_) return;
+    if (!eventSource_ || notPutBack) return;
     std::wstring text = RecordText(record, Formatted(now, true), Formatted(now, false),
                                    account.empty() ? std::wstring() : AccountName(account));
     const wchar_t* strings[] = {text.c_str()};
@@ -230,16 +210,23 @@ void Guard::HoldPlace(const std::wstring& place, const std::optional<StoredValue
     else
         lastWanted_.erase(place);
     GuardAction action = Decide(facts);
-    if (action == GuardAction::Leave) return;
+    if (action == GuardAction::Leave) {
+        failed_.erase(place);
+        return;
+    }
     if (!write(*wanted)) {
+        // Recorded once, until the place holds its value again.
+        if (!failed_.insert(place).second) return;
         if (eventSource_) {
             const wchar_t* strings[] = {place.c_str()};
             ReportEventW(eventSource_, EVENTLOG_ERROR_TYPE, 0, MSG_WRITE_FAILED, nullptr, 1, 0,
                          strings, nullptr);
         }
+        Record(what, account, found, *wanted, true);
         return;
     }
-    if (action == GuardAction::PutBack) Record(what, account, found, *wanted);
+    failed_.erase(place);
+    if (action == GuardAction::PutBack) Record(what, account, found, *wanted, false);
 }
 
 std::set<std::wstring> Guard::Check() {
@@ -258,8 +245,8 @@ std::set<std::wstring> Guard::Check() {
     std::set<std::wstring> loaded = LoadedHives();
     std::map<std::wstring, std::optional<StoredValue>> modes;
     for (const std::wstring& sid : loaded)
-        modes[sid] =
-            ReadStored(Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_QUERY_VALUE).Get(), L"mode");
+        modes[sid] = ReadStored(OpenAccountKey(sid, kAddOnPath, KEY_QUERY_VALUE, HiveOpen::Read).Get(),
+                                L"mode");
 
     HeldValues held = LoadHeld();
     HeldValues policy = LoadMachinePolicy();
@@ -304,24 +291,20 @@ std::set<std::wstring> Guard::Check() {
             continue;
         }
         filtered.insert(sid);
-        const std::wstring path = sid + L"\\" + kAddOnPath;
-        std::optional<StoredValue> mode = modes[sid];
-        RegistryKeyHandle key;
-        if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_NOTIFY,
-                          key.Put()) == ERROR_ACCESS_DENIED) {
-            // A key that refuses the guard is taken back first.
-            Reclaim(sid);
-            mode = ReadStored(Open(HKEY_USERS, path, KEY_QUERY_VALUE).Get(), L"mode");
-        }
         bool firstSight = !firstPass_ && !seenHives_.count(sid);
         bool written = false;
-        HoldPlace(place, mode, SwitchValue(*on), firstSight, GuardedValue::Mode, sid,
+        HoldPlace(place, modes[sid], SwitchValue(*on), firstSight, GuardedValue::Mode, sid,
                   [&](const StoredValue& v) {
-                      return written = WriteHiveMode(sid, v == SwitchValue(true));
+                      // A key whose list refuses the guard is made the
+                      // Administrators' first (Wine may open such a key and
+                      // refuse only the write).
+                      const bool on = v == SwitchValue(true);
+                      return written = WriteHiveMode(sid, on) ||
+                                       (HoldAccountKey(sid) && WriteHiveMode(sid, on));
                   });
         // A key the account just changed, or that the guard sees for the
-        // first time in this profile, gets the guard's list.
-        if (written || !seenHives_.count(sid)) Reclaim(sid);
+        // first time in this profile, is made the Administrators' again.
+        if (written || !seenHives_.count(sid)) HoldAccountKey(sid);
     }
     seenHives_ = loaded;
     firstPass_ = false;
@@ -331,7 +314,18 @@ std::set<std::wstring> Guard::Check() {
 bool Guard::Run(const std::function<void()>& watching) {
     for (bool told = false;;) {
         if (!Arm()) return false;
-        std::set<std::wstring> filtered = Check();
+        std::set<std::wstring> filtered = watchedAccounts_;
+        try {
+            filtered = Check();
+        } catch (const std::exception&) {
+            // Out of memory, most likely: the pass is given up, reported, and
+            // the next change tries again; the guard never ends on bad data.
+            if (eventSource_) {
+                const wchar_t* strings[] = {L"(a pass over every held place)"};
+                ReportEventW(eventSource_, EVENTLOG_ERROR_TYPE, 0, MSG_WRITE_FAILED, nullptr, 1,
+                             0, strings, nullptr);
+            }
+        }
         if (filtered != watchedAccounts_) {
             // Accounts to watch came or went: watch them before waiting.
             watchedAccounts_ = std::move(filtered);

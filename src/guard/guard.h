@@ -51,8 +51,10 @@ class Guard {
     void HoldPlace(const std::wstring& place, const std::optional<StoredValue>& found,
                    const std::optional<StoredValue>& wanted, bool firstSight, GuardedValue what,
                    const std::wstring& account, Write write);
+    // Records a put-back, or (notPutBack) a place that could not be put back.
     void Record(GuardedValue what, const std::wstring& account,
-                const std::optional<StoredValue>& found, const StoredValue& wanted);
+                const std::optional<StoredValue>& found, const StoredValue& wanted,
+                bool notPutBack);
 
     HANDLE stop_;
     HANDLE eventSource_;
@@ -64,6 +66,8 @@ class Guard {
     std::set<std::wstring> watchedAccounts_;
     std::map<std::wstring, StoredValue> lastWanted_;
     std::set<std::wstring> seenHives_;
+    // The places that could not be put back (recorded once each).
+    std::set<std::wstring> failed_;
     bool firstPass_ = true;
 };
 

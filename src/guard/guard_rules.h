@@ -21,6 +21,8 @@ struct StoredValue {
 inline constexpr std::uint32_t kRegSz = 1;        // REG_SZ
 inline constexpr std::uint32_t kRegExpandSz = 2;  // REG_EXPAND_SZ
 inline constexpr std::uint32_t kRegDword = 4;     // REG_DWORD
+// No registry type: stands for a value too long to be read (with no bytes).
+inline constexpr std::uint32_t kOversized = 0xFFFFFFFF;
 
 // A switch as the store writes it: a REG_DWORD of 1 (on) or 0 (off).
 StoredValue SwitchValue(bool on);

@@ -40,8 +40,9 @@ std::optional<bool> PolicySwitch(std::optional<std::uint32_t> dword,
     return *n != 0;
 }
 
-// what|account|found|yyyy-mm-dd hh:mm:ss|shown, where found is 1 or 0 for a
-// switch and "changed" or "deleted" for a text.
+// what|account|found|yyyy-mm-dd hh:mm:ss|shown[|failed], where found is 1 or
+// 0 for a switch and "changed" or "deleted" for a text, and "failed" marks a
+// place that could not be put back (records from before it have five fields).
 std::wstring RecordData(const GuardRecord& r) {
     bool isSwitch = r.what == GuardedValue::ActivityLogging || r.what == GuardedValue::Mode;
     std::wstring found = isSwitch ? (r.foundOn ? L"1" : L"0")
@@ -49,13 +50,15 @@ std::wstring RecordData(const GuardRecord& r) {
     return std::wstring(kWhatNames[static_cast<std::size_t>(r.what)]) + L"|" + r.account + L"|" +
            found + L"|" + Padded(r.year, 4) + L"-" + Padded(r.month, 2) + L"-" +
            Padded(r.day, 2) + L" " + Padded(r.hour, 2) + L":" + Padded(r.minute, 2) + L":" +
-           Padded(r.second, 2) + L"|" + (r.shown ? L"1" : L"0");
+           Padded(r.second, 2) + L"|" + (r.shown ? L"1" : L"0") +
+           (r.notPutBack ? L"|failed" : L"");
 }
 
 std::optional<GuardRecord> ParseRecord(std::wstring_view data) {
     std::vector<std::wstring> fields = Split(data, L'|');
-    if (fields.size() != 5) return std::nullopt;
+    if (fields.size() != 5 && (fields.size() != 6 || fields[5] != L"failed")) return std::nullopt;
     GuardRecord r;
+    r.notPutBack = fields.size() == 6;
     std::size_t what = 0;
     while (what < kWhatNames.size() && kWhatNames[what] != fields[0]) ++what;
     if (what == kWhatNames.size()) return std::nullopt;
@@ -101,19 +104,21 @@ std::wstring RecordText(const GuardRecord& r, std::wstring_view date, std::wstri
     std::wstring when = L" outside the settings on " + std::wstring(date) + L" at " +
                         std::wstring(time) + L"; ";
     std::wstring was = r.foundOn ? L"on" : L"off";
-    std::wstring back = r.foundOn ? L"off" : L"on";
+    std::wstring back = L"it was switched back " + std::wstring(r.foundOn ? L"off." : L"on.");
     std::wstring changed = r.foundDeleted ? L"deleted" : L"changed";
+    bool isSwitch = r.what == GuardedValue::ActivityLogging || r.what == GuardedValue::Mode;
+    if (!isSwitch) back = L"it was put back.";
+    if (r.notPutBack) back = L"it could not be put back.";
     switch (r.what) {
         case GuardedValue::ActivityLogging:
-            return L"Activity logging was switched " + was + when + L"it was switched back " +
-                   back + L".";
+            return L"Activity logging was switched " + was + when + back;
         case GuardedValue::Mode:
             return L"The filter of " + std::wstring(accountName) + L" was switched " + was +
-                   when + L"it was switched back " + back + L".";
+                   when + back;
         case GuardedValue::Config:
-            return L"The settings password was " + changed + when + L"it was put back.";
+            return L"The settings password was " + changed + when + back;
         case GuardedValue::Hint:
-            return L"The password hint was " + changed + when + L"it was put back.";
+            return L"The password hint was " + changed + when + back;
     }
     return {};
 }

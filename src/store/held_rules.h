@@ -82,6 +82,9 @@ struct GuardRecord {
     // When, in local time.
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     bool shown = false;  // the window has shown it
+    // The guard could not write the held value back: the place still holds
+    // what was found there.
+    bool notPutBack = false;
     friend bool operator==(const GuardRecord&, const GuardRecord&) = default;
 };
 

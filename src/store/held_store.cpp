@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "account_hive.h"
 #include "handles.h"
 #include "registry_wrapper.h"
 #include "system_libraries.h"
@@ -464,8 +465,8 @@ std::vector<Account> Accounts() {
         Account account;
         account.sid = sid;
         account.name = AccountName(sid);
-        account.hiveLoaded = static_cast<bool>(Open(HKEY_USERS, sid, KEY_READ));
-        if (RegistryKeyHandle key = Open(HKEY_USERS, sid + L"\\" + kAddOnPath, KEY_READ))
+        account.hiveLoaded = HiveLoaded(sid);
+        if (RegistryKeyHandle key = OpenAccountKey(sid, kAddOnPath, KEY_READ, HiveOpen::Read))
             if (std::optional<DWORD> mode = ReadDword(key.Get(), L"mode")) account.storedMode = *mode == 1;
         account.mode = AccountMode(sid);
         accounts.push_back(std::move(account));
@@ -474,11 +475,11 @@ std::vector<Account> Accounts() {
 }
 
 bool WriteHiveMode(const std::wstring& sid, bool on) {
-    if (!IsSid(sid) || !Open(HKEY_USERS, sid, KEY_READ)) return false;
-    RegistryKeyHandle key;
-    if (RegCreateKeyExW(HKEY_USERS, (sid + L"\\" + kAddOnPath).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
-        return false;
+    if (!IsSid(sid)) return false;
+    // The account may have made a key of the path a link, or given it a list
+    // that refuses us: see OpenAccountKey.
+    RegistryKeyHandle key = OpenAccountKey(sid, kAddOnPath, KEY_SET_VALUE, HiveOpen::Create);
+    if (!key) return false;
     DWORD value = on ? 1 : 0;
     return RegSetValueExW(key.Get(), L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                           sizeof value) == ERROR_SUCCESS;

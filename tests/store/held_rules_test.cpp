@@ -35,10 +35,13 @@ TEST(HeldRules, ARecordReadsBackAndOtherTextIsNoRecord) {
                      false};
     EXPECT_EQ(RecordData(mode), L"mode|S-1-5-21-1-2-3-1001|0|2026-12-09 01:02:03|0");
     GuardRecord config{GuardedValue::Config, L"", false, true, 2027, 1, 31, 23, 59, 58, true};
-    for (const GuardRecord& r : {mode, config}) EXPECT_EQ(ParseRecord(RecordData(r)), r);
+    GuardRecord failed = mode;
+    failed.notPutBack = true;
+    EXPECT_EQ(RecordData(failed), RecordData(mode) + L"|failed");
+    for (const GuardRecord& r : {mode, config, failed}) EXPECT_EQ(ParseRecord(RecordData(r)), r);
     for (const wchar_t* bad : {L"", L"mode||0|2026-12-09 01:02:03", L"other||0|2026-12-09 01:02:03|0",
                                L"config||1|2026-12-09 01:02:03|0", L"mode||0|2026-12-9 01:02:03|0",
-                               L"mode||0|2026-12-09 01:02:03|2"})
+                               L"mode||0|2026-12-09 01:02:03|2", L"mode||0|2026-12-09 01:02:03|0|x"})
         EXPECT_EQ(ParseRecord(bad), std::nullopt) << bad;
     EXPECT_EQ(RecordName(42), L"0000000042");
     EXPECT_EQ(RecordNumber(L"0000000042"), 42u);
@@ -60,6 +63,11 @@ TEST(HeldRules, TheSentenceOfEachRecord) {
     r.foundDeleted = true;
     EXPECT_EQ(RecordText(r, L"D", L"T", L""),
               L"The settings password was deleted outside the settings on D at T; it was put back.");
+    r.what = GuardedValue::Mode;
+    r.notPutBack = true;
+    EXPECT_EQ(RecordText(r, L"D", L"T", L"PC\\pupil"),
+              L"The filter of PC\\pupil was switched on outside the settings on D at T; it could "
+              L"not be put back.");
 }
 
 }  // namespace
