@@ -17,6 +17,7 @@
 #include "held_text.h"
 #include "settings_fixture.h"
 #include "settings_store.h"
+#include "standard_account.h"
 
 namespace zendrel::test {
 namespace {
@@ -288,6 +289,57 @@ TEST_F(GuardServiceTest, StopsCleanlyWhenAsked) {
               0u);
     Sleep(1500);
     EXPECT_EQ(DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging"), 0u);
+}
+
+// What a standard account (the pupil) tries with a program of its own, run
+// on a token without the Administrators group: each attempt is refused, or
+// put back within a second and recorded; the held copy stays as it was.
+TEST_F(GuardServiceTest, EveryAttemptOfAStandardAccountIsRefusedOrPutBackAndRecorded) {
+    HoldAllAndStart();
+    const HeldValues heldBefore = LoadHeld();
+    const std::wstring mine = L"HKCU\\Software\\Orvantix\\Zendrel";
+    const std::wstring settings = L"HKLM\\Software\\Orvantix\\Zendrel";
+    struct Attempt {
+        const wchar_t* what;
+        std::wstring arguments;
+        DWORD exitCode;  // 5: refused
+    } const attempts[] = {
+        {L"switches its own filter off", L"set " + mine + L" mode 0", ERROR_ACCESS_DENIED},
+        {L"deletes its own filter", L"delete " + mine + L" mode", ERROR_ACCESS_DENIED},
+        {L"deletes its settings key", L"delete-key " + mine, ERROR_ACCESS_DENIED},
+        {L"renames the key above it", L"rename HKCU\\Software\\Orvantix Elsewhere",
+         ERROR_ACCESS_DENIED},
+        {L"re-lists its settings key", L"deny-system " + mine, ERROR_ACCESS_DENIED},
+        {L"switches activity logging off", L"set " + settings + L" activitylogging 0", 0},
+        {L"writes a 32 MB password hint", L"huge " + settings + L" hint 32", 0},
+        {L"writes a 32 MB password digest", L"huge " + settings + L" config 32", 0},
+    };
+    for (const Attempt& a : attempts) {
+        SCOPED_TRACE(a.what);
+        const std::size_t records = LoadRecords().size();
+        EXPECT_EQ(Pupil(a.arguments), a.exitCode);
+        const DWORD at = GetTickCount();
+        EXPECT_TRUE(WaitUntil(
+            [] {
+                return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u &&
+                       TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config") == L"digest" &&
+                       TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint" &&
+                       DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u;
+            },
+            1000, 20))
+            << "not put back within a second";
+        EXPECT_LT(GetTickCount() - at, 1000u);
+        if (a.exitCode == 0)
+            EXPECT_TRUE(WaitUntil([&] { return LoadRecords().size() == records + 1; }, 1000));
+        else
+            EXPECT_EQ(LoadRecords().size(), records);
+    }
+    EXPECT_EQ(QueryGuardState(), GuardState::Running);
+    const HeldValues heldAfter = LoadHeld();
+    EXPECT_EQ(heldAfter.activityLogging, heldBefore.activityLogging);
+    EXPECT_EQ(heldAfter.accounts, heldBefore.accounts);
+    ASSERT_TRUE(heldAfter.password);
+    EXPECT_EQ(heldAfter.password->digest, L"digest");
 }
 
 }  // namespace
