@@ -78,8 +78,11 @@ zendrel_ensure_packages() {
   if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386 && added_i386=1
   fi
-  zendrel_apt build/apt-update.log update -q ||
-    echo "apt-get update failed ($(zendrel_apt_error build/apt-update.log)); going on with the package lists there are"
+  if ! zendrel_apt build/apt-update.log update -q; then
+    local failed
+    failed=$(zendrel_apt_error build/apt-update.log)
+    echo "apt-get update failed (${failed:-see build/apt-update.log}); going on with the package lists there are"
+  fi
   if [ -n "$missing" ]; then
     # shellcheck disable=SC2086
     zendrel_apt build/apt-install.log install -y -q $missing
