@@ -3,7 +3,7 @@
 # (-O2, stripped) in build/bench, and runs the benchmark under Wine in a prefix
 # of its own. Prints the machine, Wine's version, the date and the table.
 #   ./bench.sh [runs]      (runs: the median is taken of this many; default 5)
-#   ./bench.sh --guard     the guard's rows alone (about a minute and a half)
+#   ./bench.sh --guard     the guard's rows alone (about three minutes)
 set -uo pipefail
 cd "$(dirname "$0")"
 . scripts/env.sh
@@ -18,7 +18,7 @@ cmake -S . -B $dir -G Ninja -DCMAKE_TOOLCHAIN_FILE=$toolchain \
   -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS="-s" \
   -DBUILD_TESTING=OFF >/dev/null || exit 1
 cmake --build $dir --target zendrel_bench ZendrelPanel bare_window bare_window_styled \
-  bare_window_controls zendrelctl ZendrelGuard bare_console bare_service || exit 1
+  bare_window_controls zendrelctl ZendrelGuard bare_console bare_service pupil || exit 1
 
 zendrel_wine_session "$PWD/$dir/wineprefix"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(uname -sr)"

@@ -20,8 +20,9 @@
 //             listing them, from CreateProcess to its exit, against the load
 //             baseline
 //   guard     ZendrelGuard.exe as a service: change to put-back, idle CPU and
-//             working set (bench_guard.cpp); `zendrel_bench --guard` runs
-//             these rows alone
+//             working set, under floods of a standard account (pupil.exe),
+//             and with 200 signed-in filtered accounts (bench_guard.cpp);
+//             `zendrel_bench --guard` runs these rows alone
 #include <windows.h>
 #include <psapi.h>
 
@@ -291,7 +292,7 @@ std::wstring BenchFolder() {
     for (const wchar_t* name :
          {L"\\ZendrelPanel.exe", L"\\bare_window.exe", L"\\bare_window_styled.exe",
           L"\\bare_window_controls.exe", L"\\zendrelctl.exe", L"\\ZendrelGuard.exe",
-          L"\\bare_console.exe", L"\\bare_service.exe"})
+          L"\\bare_console.exe", L"\\bare_service.exe", L"\\pupil.exe"})
         CopyFileW((bin + name).c_str(), (folder + name).c_str(), FALSE);
     return folder;
 }

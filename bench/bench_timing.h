@@ -92,4 +92,11 @@ inline void RowWithin(const char* what, double measured, const char* unit, doubl
     std::fflush(stdout);
 }
 
+// A row that only reports (no baseline, no target).
+inline void RowInformation(const char* what, double measured, const char* unit) {
+    std::printf("| %-46s | %9.1f %-2s | %12s | %6s | %-12s |\n", what, measured, unit, "-", "-",
+                "information");
+    std::fflush(stdout);
+}
+
 }  // namespace zendrel::bench
