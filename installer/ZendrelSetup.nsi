@@ -247,23 +247,20 @@ Section "Zendrel" SecMain
   DetailPrint "Running ZendrelPanel.exe /install"
   ExecWait '"$INSTDIR\ZendrelPanel.exe" /install'
 
-  ; The guard, which puts back the settings the administrator holds.
-  Call InstallGuard
-  ${If} $0 != 0
-    !insertmacro FailInstall "Zendrel Setup could not install or start the service ZendrelGuard (ZendrelGuard.exe --install ended with $0). Without it a standard account could switch its filter or the activity log off."
-  ${EndIf}
-
   ; The activity log: journalprep creates it (or opens it) with an access list
   ; that lets every user write, and appends "Initialize Log".
   ; Its folder exists, protected (PrepareProtectedFolders).
   StrCpy $LogPath "$APPDATA\${LOG_FOLDER}\${LOG_NAME}"
+  !define JOURNALPREP_FAILED "Zendrel Setup could not prepare the activity log $LogPath (journalprep.exe ended with code $0: 2 means that the file could not be opened or created, 3 or 4 that it could not be written, 5 that something other than a plain file (a folder, a link or a hard link) stands at its place, 6 that the file's access list could not be set)."
   DetailPrint "Preparing the activity log $LogPath"
   ClearErrors
   ExecWait '"$INSTDIR\journalprep.exe" "$LogPath"' $0
   ${If} ${Errors}
     !insertmacro FailInstall "Zendrel Setup could not run $INSTDIR\journalprep.exe to prepare the activity log."
+  ${ElseIf} $0 == 5
+    !insertmacro FailInstall "${JOURNALPREP_FAILED}$\r$\n$\r$\nDelete what stands at $LogPath first, then run Setup again."
   ${ElseIf} $0 != 0
-    !insertmacro FailInstall "Zendrel Setup could not prepare the activity log $LogPath (journalprep.exe ended with code $0: 2 means that the file could not be opened or created, 3 or 4 that it could not be written).$\r$\n$\r$\nCheck that the folder exists and that no other program holds the file open, then run Setup again."
+    !insertmacro FailInstall "${JOURNALPREP_FAILED}$\r$\n$\r$\nCheck that the folder exists and that no other program holds the file open, then run Setup again."
   ${EndIf}
   ; Where the add-on writes its log: set only when no location is recorded,
   ; so a location chosen earlier is kept.
@@ -274,6 +271,14 @@ Section "Zendrel" SecMain
     WriteRegStr HKLM "${SETTINGS_KEY}" "activitylogloc" "$LogPath"
   ${Else}
     DetailPrint "Keeping the activity log location $1"
+  ${EndIf}
+
+  ; The guard, which puts back the settings the administrator holds. Its
+  ; --install first holds every setting not held yet as it stands now, the
+  ; log's place included: hence after journalprep and "activitylogloc".
+  Call InstallGuard
+  ${If} $0 != 0
+    !insertmacro FailInstall "Zendrel Setup could not install or start the service ZendrelGuard (ZendrelGuard.exe --install ended with $0). Without it a standard account could switch its filter or the activity log off."
   ${EndIf}
 
   CreateShortCut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\ZendrelPanel.exe" "" "$INSTDIR\ZendrelPanel.exe" 0 SW_SHOWNORMAL "" "Approve sites and change the Zendrel settings"

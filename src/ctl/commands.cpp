@@ -119,8 +119,14 @@ void RefuseIfPolicy(bool byPolicy, const std::wstring& setting, const wchar_t* p
 }
 
 // What a status line adds for a held setting: " (kept by the administrator)".
-std::wstring HeldNote(Holder holder) {
+// Who holds a switch and, where its place reads otherwise (the guard could
+// not put it back), what the add-on reads there: a held switch is never shown
+// as holding when it does not.
+std::wstring HeldNote(Holder holder, std::optional<bool> held = {},
+                      std::optional<bool> stored = {}) {
     std::wstring text = HolderText(holder);
+    if (!text.empty() && held && stored && *held != *stored)
+        text += L"; not put back: the add-on reads " + FromUtf8(OnOff(*stored));
     return text.empty() ? text : L" (" + text + L")";
 }
 
@@ -450,6 +456,8 @@ ExitCode Commands::Status(bool json) const {
             {"activityLog", log ? nlohmann::json(ToUtf8(*log)) : nlohmann::json()},
             {"loggingHeldBy", HolderName(loggingHolder)},
             {"modeHeldBy", HolderName(modeHolder)},
+            {"loggingInPlace", StoredActivityLogging()},
+            {"modeInPlace", flag(StoredMode())},
             {"guard", ToUtf8(GuardStateText(guard))},
             {"guardRunning", guard == GuardState::Running},
         };
@@ -468,8 +476,10 @@ ExitCode Commands::Status(bool json) const {
     std::wstring text = L"folder: " + Plain(store_.ProgramFolder()) + L"\r\n";
     text += L"approved sites: " + count(approved) + L"\r\n";
     text += L"requests: " + count(requests) + L"\r\n";
-    text += L"activity logging: " + onOff(logging) + HeldNote(loggingHolder) + L"\r\n";
-    text += L"filter for this user: " + onOff(mode) + HeldNote(modeHolder) + L"\r\n";
+    text += L"activity logging: " + onOff(logging) +
+            HeldNote(loggingHolder, logging, StoredActivityLogging()) + L"\r\n";
+    text += L"filter for this user: " + onOff(mode) + HeldNote(modeHolder, mode, StoredMode()) +
+            L"\r\n";
     text += L"password: " +
             (password ? std::wstring(password->digest.empty() ? L"none" : L"set") : L"?") + L"\r\n";
     text += L"activity log: " + (log ? (log->empty() ? L"none" : Plain(*log)) : L"?") + L"\r\n";

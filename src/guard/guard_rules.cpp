@@ -38,7 +38,16 @@ bool SameValue(const StoredValue& a, const StoredValue& b) {
 GuardAction Decide(const GuardCase& c) {
     if (!c.wanted) return GuardAction::Leave;
     if (c.found && SameValue(*c.found, *c.wanted)) return GuardAction::Leave;
-    if (c.firstSight) return GuardAction::Apply;
+    // A profile that just appeared holds what it held when it was last seen
+    // (the held value may have changed since), or, never seen, what it held
+    // before: applying the held value is no put-back. Any other value was
+    // changed there, and is.
+    if (c.firstSight) {
+        bool asLeft = !c.lastWanted ||
+                      (c.isSwitch ? SwitchReading(c.found) == SwitchReading(c.lastWanted)
+                                  : c.found && SameValue(*c.found, *c.lastWanted));
+        if (asLeft) return GuardAction::Apply;
+    }
     // The held copy (or a policy) changed and the place still holds the value
     // held before: an administrator's save that has written the held copy
     // and not yet the add-on's place, or a policy that changed.

@@ -1,7 +1,9 @@
 // ZendrelGuard.exe: the service that holds the administrator's settings (see
 // guard.h). Run by the service control manager as LocalSystem; also:
 //
-//   ZendrelGuard.exe --install    creates (or updates) the service: started
+//   ZendrelGuard.exe --install    holds every setting of the computer that is
+//                                 not held yet, as it stands (HoldInstalled);
+//                                 creates (or updates) the service: started
 //                                 automatically, as LocalSystem, stoppable by
 //                                 administrators only; then starts it
 //   ZendrelGuard.exe --remove     stops and deletes the service
@@ -13,10 +15,13 @@
 #include <windows.h>
 
 #include <sddl.h>
+#include <wtsapi32.h>
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "guard.h"
 #include "guard_messages.h"
@@ -47,7 +52,9 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR) {
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     status.dwControlsAccepted =
-        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+        state == SERVICE_RUNNING
+            ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_SESSIONCHANGE
+            : 0;
     status.dwWin32ExitCode = exitCode;
     status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : 5000;
     status.dwCheckPoint =
@@ -55,8 +62,38 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR) {
     SetServiceStatus(statusHandle, &status);
 }
 
-DWORD WINAPI Control(DWORD control, DWORD, void*, void*) {
+// The guard that runs (null before and after), for the session changes.
+std::mutex runningMutex;
+Guard* running = nullptr;
+
+// The account of a session, as text; empty when Windows does not say.
+std::wstring SessionUser(DWORD session) {
+    KernelHandle token;
+    if (!WTSQueryUserToken(session, token.Put())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+DWORD WINAPI Control(DWORD control, DWORD eventType, void* eventData, void*) {
     switch (control) {
+        case SERVICE_CONTROL_SESSIONCHANGE:
+            // At sign-out the guard lets go of the account's keys, so that
+            // its hive can be unloaded.
+            if (eventType == WTS_SESSION_LOGOFF && eventData) {
+                std::wstring sid =
+                    SessionUser(static_cast<WTSSESSION_NOTIFICATION*>(eventData)->dwSessionId);
+                std::lock_guard<std::mutex> lock(runningMutex);
+                if (running && !sid.empty()) running->SignedOut(sid);
+            }
+            return NO_ERROR;
         case SERVICE_CONTROL_STOP:
         case SERVICE_CONTROL_SHUTDOWN:
             Report(SERVICE_STOP_PENDING);
@@ -77,7 +114,16 @@ bool Watch(HANDLE stop, const std::function<void()>& watching = {}) {
     if (source)
         ReportEventW(source, EVENTLOG_INFORMATION_TYPE, 0, MSG_STARTED, nullptr, 0, 0, nullptr,
                      nullptr);
-    bool watched = Guard(stop, source).Run(watching);
+    Guard guard(stop, source);
+    {
+        std::lock_guard<std::mutex> lock(runningMutex);
+        running = &guard;
+    }
+    bool watched = guard.Run(watching);
+    {
+        std::lock_guard<std::mutex> lock(runningMutex);
+        running = nullptr;
+    }
     if (source) {
         ReportEventW(source, watched ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_ERROR_TYPE, 0,
                      watched ? MSG_STOPPED : MSG_NOT_WATCHING, nullptr, 0, 0, nullptr, nullptr);
@@ -131,7 +177,21 @@ bool WaitFor(SC_HANDLE service, DWORD state) {
     return false;
 }
 
+// Holds what is not held yet, before the service starts: a setting left
+// unheld on an installed computer could be set first by any user.
+int HoldSettings() {
+    Outcome held = HoldInstalled();
+    if (held.kind == Outcome::Kind::Done) return 0;
+    std::wstring why = held.failure ? held.failure->Description()
+                                    : L"the held copy HKEY_LOCAL_MACHINE\\" +
+                                          std::wstring(kHeldPath) +
+                                          L" could not be written (run it as an administrator)";
+    std::fwprintf(stderr, L"ZendrelGuard: the settings could not be held: %ls\n", why.c_str());
+    return 1;
+}
+
 int Install() {
+    if (int failed = HoldSettings()) return failed;
     ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return Fail(L"the service control manager could not be opened");
     const std::wstring command = L"\"" + ThisProgram() + L"\"";

@@ -47,9 +47,15 @@ constexpr Column kColumns[] = {{IDS_ACCOUNTS_COLUMN_ACCOUNT, 2520},
                                {IDS_ACCOUNTS_COLUMN_KEPT, 1320},
                                {IDS_ACCOUNTS_COLUMN_APPLIES, 1260}};
 
+// What the add-on reads in the account's hive; where that is not the switch
+// kept for it, the guard could not put it back (or is not running): never
+// shown as holding.
 std::wstring FilterText(const AccountRow& row) {
     if (!row.filterOn) return LoadText(IDS_ACCOUNTS_NOT_SIGNED_IN);
-    return LoadText(*row.filterOn ? IDS_ACCOUNTS_ON : IDS_ACCOUNTS_OFF);
+    std::wstring reads = LoadText(*row.filterOn ? IDS_ACCOUNTS_ON : IDS_ACCOUNTS_OFF);
+    if (row.held && *row.held != *row.filterOn)
+        return LoadText(IDS_ACCOUNTS_NOT_PUT_BACK, {reads});
+    return reads;
 }
 
 std::wstring AppliesText(const AccountRow& row) {

@@ -1,6 +1,8 @@
 #include "launch_rules.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "text.h"
 
@@ -44,7 +46,38 @@ bool IsDeviceName(std::wstring_view path) {
             name[3] == 0xB3);
 }
 
+// The parts of a path between its separators, with "." and empty parts
+// dropped and each ".." taking away the part before it (never the first part,
+// the drive, as Windows keeps the root). nullopt for a part of dots and
+// blanks other than "." and ".." (". ", "..."), whose meaning depends on how
+// far Windows trims it.
+std::optional<std::vector<std::wstring_view>> PathParts(std::wstring_view path) {
+    std::vector<std::wstring_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        std::wstring_view part = path.substr(start, end - start);
+        if (part == L"..") {
+            if (parts.size() > 1) parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            if (part.find_first_not_of(L". ") == std::wstring_view::npos) return std::nullopt;
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
 }  // namespace
+
+bool IsInsideFolder(std::wstring_view path, std::wstring_view folder) {
+    std::optional<std::vector<std::wstring_view>> inner = PathParts(path),
+                                                  outer = PathParts(folder);
+    if (!inner || !outer || outer->empty() || inner->size() <= outer->size()) return false;
+    return std::equal(outer->begin(), outer->end(), inner->begin(),
+                      [](std::wstring_view a, std::wstring_view b) { return EqualsIgnoreCase(a, b); });
+}
 
 LogPathRefusal CheckLogPath(std::wstring_view path) {
     while (!path.empty() && (path.back() == L'.' || path.back() == L' ')) path.remove_suffix(1);

@@ -29,6 +29,14 @@ enum class LogPathRefusal {
 // blanks, which Windows drops from a file name, are dropped first.
 LogPathRefusal CheckLogPath(std::wstring_view path);
 
+// Whether `path` names something inside `folder` (at any depth, not the
+// folder itself), judged by the text alone: separators "\\" and "/" alike,
+// "." and empty parts dropped, ".." taking away the part before it, letters
+// compared without regard to case. "...\\Zendrel2\\x" is not inside
+// "...\\Zendrel". A part of dots and blanks other than "." and ".." makes
+// the path count as outside, and so does an empty folder.
+bool IsInsideFolder(std::wstring_view path, std::wstring_view folder);
+
 // Whether a requested entry can be a web address: not empty, and no blanks,
 // quotation marks, angle brackets or control characters.
 bool CanBeWebAddress(std::wstring_view entry);

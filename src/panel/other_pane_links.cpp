@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <htmlhelp.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "control_windows.h"
 #include "launch_rules.h"
@@ -53,6 +54,24 @@ unsigned LogLocationRefusal(const std::wstring& path) {
     return 0;
 }
 
+// The folder Setup prepares for the log (<common application data>\Zendrel),
+// where only administrators can create or replace a file; empty when the
+// system does not say where that is.
+std::wstring ProtectedLogFolder() {
+    // The shell is loaded on the first click (as for opening the log), from
+    // the system folder, not at every start of the program.
+    using GetFolderPathFunction = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    static HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+    auto getFolderPath = shell ? reinterpret_cast<GetFolderPathFunction>(reinterpret_cast<void*>(
+                                     GetProcAddress(shell, "SHGetFolderPathW")))
+                               : nullptr;
+    wchar_t common[MAX_PATH] = {};
+    if (!getFolderPath || FAILED(getFolderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr,
+                                               SHGFP_TYPE_CURRENT, common)))
+        return {};
+    return std::wstring(common) + L"\\Zendrel";
+}
+
 }  // namespace
 
 void OtherPane::linkViewLog_Click() {
@@ -71,7 +90,22 @@ void OtherPane::linkViewLog_Click() {
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    // Whatever program opens the file's type shows it; a missing file opens nothing.
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        MessageBoxW(host_.Hwnd(), LoadText(IDS_LOG_MISSING, {Shown(path)}).c_str(),
+                    LoadText(IDS_LOG_TITLE).c_str(), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // A log elsewhere than in the folder Setup protects may be any user's
+    // own file: the administrator decides, No being the default.
+    std::wstring folder = ProtectedLogFolder();
+    if (!IsInsideFolder(path, folder)) {
+        std::wstring text = LoadText(IDS_LOG_OUTSIDE, {Shown(path), Shown(folder)});
+        if (MessageBoxW(host_.Hwnd(), text.c_str(), LoadText(IDS_LOG_TITLE).c_str(),
+                        MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
+            return;
+    }
+    // Whatever program opens the file's type shows it.
     if (!ShellOpen(path))
         MessageBoxW(host_.Hwnd(), NotOpenedElevatedText(path).c_str(),
                     LoadText(IDS_LOG_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);

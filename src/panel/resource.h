@@ -168,8 +168,11 @@
 #define IDS_ACCOUNTS_LIST_ACC            1156
 #define IDS_OK                           1157
 #define IDS_CANCEL                       1158
+#define IDS_LOG_MISSING                  1159
+#define IDS_LOG_OUTSIDE                  1160
+#define IDS_ACCOUNTS_NOT_PUT_BACK        1161
 #define IDS_FIRST_TEXT                   IDS_MAIN_TXTADDSITE_ACC
-#define IDS_LAST_TEXT                    IDS_CANCEL
+#define IDS_LAST_TEXT                    IDS_ACCOUNTS_NOT_PUT_BACK
 
 // The kit's text, worded here (the kit's kEventFailureTextId).
 #define IDS_EVENT_ERROR 0xFF00

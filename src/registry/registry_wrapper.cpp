@@ -48,13 +48,19 @@ const AnsiConversions& Ansi() {
 // RegQueryValueExA into 1024 bytes, then with the exact size reported after
 // ERROR_MORE_DATA. `attempts` bounds the calls: a value that another program
 // keeps growing between two calls gives ERROR_MORE_DATA in the end. On
-// success data holds the value's bytes.
+// success data holds the value's bytes. A value reported longer than
+// maxBytes is not read: ERROR_MORE_DATA, with its size in *tooLong.
 LONG Query(HKEY key, const std::wstring& valueName, DWORD& type, std::vector<std::uint8_t>& data,
-           int attempts = 2) {
+           int attempts = 2, DWORD maxBytes = MAXDWORD, DWORD* tooLong = nullptr) {
     std::string name = ToAnsi(valueName);
     DWORD size = 1024;
     LONG status = ERROR_MORE_DATA;
     for (int attempt = 0; attempt < attempts && status == ERROR_MORE_DATA; ++attempt) {
+        if (attempt > 0 && size > maxBytes) {
+            if (tooLong) *tooLong = size;
+            data.clear();
+            return ERROR_MORE_DATA;
+        }
         data.assign(size, 0);
         status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
     }
@@ -184,7 +190,8 @@ Variant RegistryWrapper::GetRegistryValue(const std::wstring& ValueName,
     return QueriedValue(type, data, Ansi()).value_or(DefaultValue);
 }
 
-RegistryRead RegistryWrapper::ReadRegistryValue(const std::wstring& ValueName) const {
+RegistryRead RegistryWrapper::ReadRegistryValue(const std::wstring& ValueName,
+                                                std::optional<std::uint32_t> maxBytes) const {
     // A value that the add-on appends to may grow between the size query and
     // the read: a few more tries before it counts as unreadable.
     constexpr int kAttempts = 5;
@@ -194,7 +201,15 @@ RegistryRead RegistryWrapper::ReadRegistryValue(const std::wstring& ValueName) c
     if (status == ERROR_SUCCESS) {
         DWORD type = 0;
         std::vector<std::uint8_t> data;
-        status = Query(key.Get(), ValueName, type, data, kAttempts);
+        DWORD tooLong = 0;
+        status = Query(key.Get(), ValueName, type, data, kAttempts, maxBytes.value_or(MAXDWORD),
+                       &tooLong);
+        if (tooLong != 0) {
+            read.status = RegistryRead::Status::TooLong;
+            read.type = type;
+            read.size = tooLong;
+            return read;
+        }
         if (status == ERROR_SUCCESS) {
             read.status = RegistryRead::Status::Present;
             read.type = type;

@@ -26,12 +26,14 @@ struct RegistryRead {
         Present,     // read: type and value are set
         Absent,      // the key or the value does not exist
         Unreadable,  // it may exist, but could not be read: error says why
+        TooLong,     // it exists, longer than the most the caller reads: not read
     };
     Status status = Status::Absent;
     std::uint32_t type = 0;  // REG_SZ, REG_DWORD ... when Present
     // As GetRegistryValue gives it, with Empty for its default.
     Variant value;
     std::int32_t error = 0;  // the Windows error code when Unreadable
+    std::uint32_t size = 0;  // the value's size in bytes, as reported, when TooLong
 };
 
 class RegistryWrapper {
@@ -57,8 +59,11 @@ class RegistryWrapper {
                              const Variant& DefaultValue = Variant()) const;
     // GetRegistryValue that tells a value that is absent from one that exists
     // but could not be read (access refused, or grown by another program
-    // between two reads more often than it retries).
-    RegistryRead ReadRegistryValue(const std::wstring& ValueName) const;
+    // between two reads more often than it retries). With maxBytes, a value
+    // that the registry reports longer is TooLong and is not read (the
+    // registry reads a value whole or not at all): nothing larger is allocated.
+    RegistryRead ReadRegistryValue(const std::wstring& ValueName,
+                                   std::optional<std::uint32_t> maxBytes = std::nullopt) const;
     bool SetRegistryValue(const std::wstring& ValueName, const Variant& Value,
                           std::int32_t DType) const;
 

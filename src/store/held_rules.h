@@ -44,7 +44,13 @@ Effective<T> EffectiveValue(const std::optional<T>& policy, const std::optional<
 struct HeldValues {
     std::optional<bool> activityLogging;
     std::optional<PasswordSetting> password;  // "config" and "hint", held together
+    // "activitylogloc": where the add-on writes the activity log.
+    std::optional<std::wstring> logPlace;
     std::map<std::wstring, bool> accounts;
+    // The held copy is there and trusted (Setup makes it): a setting absent
+    // from it is then still the add-on's own, but only a caller who could
+    // write the held copy may change it. Never set for Group Policy's values.
+    bool present = false;
 };
 
 // What holds the current account's settings at one moment, read together:
@@ -67,6 +73,7 @@ enum class GuardedValue {
     Config,           // "config": the password's digest
     Hint,             // "hint"
     Mode,             // "mode" of an account
+    LogPlace,         // "activitylogloc": where the add-on writes the activity log
 };
 
 // One put-back, as the guard records it.
@@ -77,7 +84,8 @@ struct GuardRecord {
     std::wstring account;
     // For a switch: what it was found at (false also when it was deleted).
     bool foundOn = false;
-    // For "config" and "hint": it was deleted (else it was changed).
+    // For a text ("config", "hint", "activitylogloc"): it was deleted (else
+    // it was changed).
     bool foundDeleted = false;
     // When, in local time.
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -85,6 +93,11 @@ struct GuardRecord {
     // The guard could not write the held value back: the place still holds
     // what was found there.
     bool notPutBack = false;
+    // How many put-backs of this place the record stands for: those within a
+    // minute of the first are counted in it rather than recorded each (a
+    // loop of changes makes one record a minute), the last at `until`.
+    int count = 1;
+    int untilHour = 0, untilMinute = 0, untilSecond = 0;
     friend bool operator==(const GuardRecord&, const GuardRecord&) = default;
 };
 
@@ -99,11 +112,16 @@ std::wstring RecordName(std::uint32_t n);
 // The number of a record's value name; nullopt for another name.
 std::optional<std::uint32_t> RecordNumber(std::wstring_view name);
 
+// The place a record is about: what, and for "mode" the account.
+std::wstring RecordPlace(const GuardRecord& record);
+
 // The sentence shown for a record, for example "Activity logging was switched
-// off outside the settings on DATE at TIME; it was switched back on.". date and
-// time are the record's moment as the caller formats it; accountName names
+// off outside the settings on DATE at TIME; it was switched back on.", or for
+// several "... switched off 340 times outside the settings on DATE between
+// TIME and UNTIL; it was switched back on each time.". date, time and until
+// are the record's moments as the caller formats them; accountName names
 // record.account (for "mode").
 std::wstring RecordText(const GuardRecord& record, std::wstring_view date, std::wstring_view time,
-                        std::wstring_view accountName);
+                        std::wstring_view accountName, std::wstring_view until = {});
 
 }  // namespace zendrel

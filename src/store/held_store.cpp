@@ -6,12 +6,16 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <map>
 #include <set>
+#include <utility>
 
 #include "account_hive.h"
 #include "handles.h"
 #include "registry_wrapper.h"
 #include "system_libraries.h"
+#include "win32_failure.h"
 
 namespace zendrel {
 
@@ -223,6 +227,23 @@ Outcome DeleteHeldValue(const wchar_t* path, const wchar_t* name) {
                                                                      : Outcome::Refused();
 }
 
+// Writes texts of the held key, as the store writes the add-on's copies (the
+// ANSI code page), so that the two copies hold the same text.
+Outcome SetHeldTexts(std::initializer_list<std::pair<const wchar_t*, std::wstring>> texts) {
+    if (!IsAdministrator() || !CreateHeld(kHeldPath)) return Outcome::Refused();
+    RegistryWrapper key;
+    key.hkey = kHkeyLocalMachine;
+    key.KeyRoot = L"Software\\Orvantix";
+    key.Subkey = L"ZendrelHeld";
+    try {
+        for (const auto& [name, text] : texts)
+            if (!key.SetRegistryValue(name, Variant(text), REG_SZ)) return Outcome::Refused();
+    } catch (const Failure& failure) {
+        return Outcome::From(failure);
+    }
+    return Outcome::Done();
+}
+
 // The key of an account's settings (or of its user policy) below its hive.
 RegistryKeyHandle OpenUserKey(const std::wstring& sid, const wchar_t* path, REGSAM access) {
     if (sid.empty() || sid == CurrentUserSid()) return Open(HKEY_CURRENT_USER, path, access);
@@ -257,10 +278,12 @@ HeldValues LoadHeld() {
     HeldValues held;
     RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kHeldPath, KEY_READ);
     if (!key || !Trusted(key.Get())) return held;
+    held.present = true;
     if (std::optional<DWORD> on = ReadDword(key.Get(), L"activitylogging"))
         held.activityLogging = *on == 1;
     std::optional<std::wstring> config = ReadText(key.Get(), L"config");
     if (config) held.password = PasswordSetting{*config, ReadText(key.Get(), L"hint").value_or(L"")};
+    held.logPlace = ReadText(key.Get(), L"activitylogloc");
     RegistryKeyHandle accounts = Open(HKEY_LOCAL_MACHINE, kHeldAccountsPath, KEY_READ);
     if (accounts && Trusted(accounts.Get())) {
         for (const std::wstring& sid : ValueNames(accounts.Get()))
@@ -286,17 +309,58 @@ Outcome HoldActivityLogging(bool on) {
 }
 
 Outcome HoldPassword(const PasswordSetting& password) {
-    if (!IsAdministrator() || !CreateHeld(kHeldPath)) return Outcome::Refused();
-    // Written as the store writes the add-on's copy (the ANSI code page), so
-    // the two copies hold the same text.
-    RegistryWrapper key;
-    key.hkey = kHkeyLocalMachine;
-    key.KeyRoot = L"Software\\Orvantix";
-    key.Subkey = L"ZendrelHeld";
+    return SetHeldTexts({{L"config", password.digest}, {L"hint", password.hint}});
+}
+
+Outcome HoldLogPlace(const std::wstring& place) {
+    return SetHeldTexts({{L"activitylogloc", place}});
+}
+
+Outcome HoldInstalled() {
+    if (!CanWriteHeld()) return Outcome::Refused();
+    HeldValues held = LoadHeld();
+    RegistryWrapper addOn;
+    addOn.hkey = kHkeyLocalMachine;
+    addOn.KeyRoot = L"Software";
+    addOn.Subkey = L"Orvantix\\Zendrel";
+    // A value that is there but cannot be read is not taken for an absent one.
+    auto read = [&](const wchar_t* name) {
+        RegistryRead value = addOn.ReadRegistryValue(name);
+        if (value.status == RegistryRead::Status::Unreadable)
+            throw FailureFromWin32(static_cast<DWORD>(value.error), kProgramName);
+        return value;
+    };
+    auto isText = [](const RegistryRead& value) {
+        return value.status == RegistryRead::Status::Present &&
+               (value.type == REG_SZ || value.type == REG_EXPAND_SZ);
+    };
     try {
-        if (!key.SetRegistryValue(L"config", Variant(password.digest), REG_SZ) ||
-            !key.SetRegistryValue(L"hint", Variant(password.hint), REG_SZ))
-            return Outcome::Refused();
+        if (!held.password) {
+            RegistryRead config = read(L"config");
+            if (config.status == RegistryRead::Status::Present && !isText(config))
+                throw Failure(kTypeMismatch, L"Type mismatch: the stored password is not text",
+                              kProgramName);
+            Outcome outcome =
+                HoldPassword({config.value.ToText(), read(L"hint").value.ToText()});
+            if (outcome.kind != Outcome::Kind::Done) return outcome;
+        }
+        if (!held.activityLogging) {
+            bool on = false;
+            try {
+                on = read(L"activitylogging").value.ToInt16() == 1;
+            } catch (const Failure& failure) {
+                if (failure.Number() != kTypeMismatch && failure.Number() != kOverflow) throw;
+            }
+            Outcome outcome = HoldActivityLogging(on);
+            if (outcome.kind != Outcome::Kind::Done) return outcome;
+        }
+        if (!held.logPlace) {
+            RegistryRead place = read(L"activitylogloc");
+            if (isText(place) && !place.value.ToText().empty()) {
+                Outcome outcome = HoldLogPlace(place.value.ToText());
+                if (outcome.kind != Outcome::Kind::Done) return outcome;
+            }
+        }
     } catch (const Failure& failure) {
         return Outcome::From(failure);
     }
@@ -466,12 +530,25 @@ std::vector<Account> Accounts() {
         account.sid = sid;
         account.name = AccountName(sid);
         account.hiveLoaded = HiveLoaded(sid);
-        if (RegistryKeyHandle key = OpenAccountKey(sid, kAddOnPath, KEY_READ, HiveOpen::Read))
-            if (std::optional<DWORD> mode = ReadDword(key.Get(), L"mode")) account.storedMode = *mode == 1;
+        // What the add-on reads: a key or value it cannot read, or a link,
+        // is a filter that is off, whatever is held.
+        if (account.hiveLoaded) account.storedMode = StoredMode(sid);
         account.mode = AccountMode(sid);
         accounts.push_back(std::move(account));
     }
     return accounts;
+}
+
+std::optional<bool> StoredMode(const std::wstring& sidOrEmpty) {
+    std::wstring sid = sidOrEmpty.empty() ? CurrentUserSid() : sidOrEmpty;
+    if (!HiveLoaded(sid)) return std::nullopt;
+    RegistryKeyHandle key = OpenAccountKey(sid, kAddOnPath, KEY_READ, HiveOpen::Read);
+    return key && ReadDword(key.Get(), L"mode").value_or(0) == 1;
+}
+
+bool StoredActivityLogging() {
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kAddOnPath, KEY_READ);
+    return key && ReadDword(key.Get(), L"activitylogging").value_or(0) == 1;
 }
 
 bool WriteHiveMode(const std::wstring& sid, bool on) {
@@ -511,22 +588,55 @@ std::vector<NamedRecord> LoadRecords() {
     return records;
 }
 
-bool AddRecord(const GuardRecord& record) {
+namespace {
+
+bool WriteRecord(HKEY key, const std::wstring& name, const GuardRecord& record) {
+    std::wstring data = RecordData(record);
+    return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::optional<std::wstring> AddRecord(const GuardRecord& record) {
     RegistryKeyHandle key = CreateHeld(kHeldRecordsPath);
-    if (!key) return false;
+    if (!key) return std::nullopt;
+    // Every record of the key, oldest first (a value that is no record counts
+    // for the numbering only).
     std::vector<std::wstring> names;
     for (const std::wstring& name : ValueNames(key.Get()))
         if (RecordNumber(name)) names.push_back(name);
     std::sort(names.begin(), names.end());
     std::uint32_t next = names.empty() ? 1 : *RecordNumber(names.back()) + 1;
-    std::wstring data = RecordData(record);
-    if (RegSetValueExW(key.Get(), RecordName(next).c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
-        return false;
-    for (std::size_t i = 0; i + kMaxRecords < names.size() + 1; ++i)
-        RegDeleteValueW(key.Get(), names[i].c_str());
-    return true;
+    std::wstring name = RecordName(next);
+    if (!WriteRecord(key.Get(), name, record)) return std::nullopt;
+    // Beyond the most kept, the oldest record of a place that has several
+    // goes first: a place changed again and again (a loop of one account)
+    // pushes out its own records, never the last record of another.
+    std::vector<std::pair<std::wstring, std::wstring>> kept;  // name, place
+    std::map<std::wstring, std::size_t> perPlace;
+    for (const std::wstring& n : names) {
+        std::optional<std::wstring> data = ReadText(key.Get(), n.c_str());
+        std::optional<GuardRecord> r = data ? ParseRecord(*data) : std::nullopt;
+        kept.emplace_back(n, r ? RecordPlace(*r) : n);
+        ++perPlace[kept.back().second];
+    }
+    ++perPlace[RecordPlace(record)];
+    while (kept.size() + 1 > kMaxRecords) {
+        auto victim = std::find_if(kept.begin(), kept.end(),
+                                   [&](const auto& k) { return perPlace[k.second] > 1; });
+        if (victim == kept.end()) victim = kept.begin();
+        RegDeleteValueW(key.Get(), victim->first.c_str());
+        --perPlace[victim->second];
+        kept.erase(victim);
+    }
+    return name;
+}
+
+bool UpdateRecord(const std::wstring& name, const GuardRecord& record) {
+    RegistryKeyHandle key = Open(HKEY_LOCAL_MACHINE, kHeldRecordsPath, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    // Only a record that is still there: one pushed out stays out.
+    return key && ReadText(key.Get(), name.c_str()) && WriteRecord(key.Get(), name, record);
 }
 
 void MarkRecordsShown(const std::vector<std::wstring>& names) {
@@ -537,9 +647,7 @@ void MarkRecordsShown(const std::vector<std::wstring>& names) {
         std::optional<GuardRecord> record = data ? ParseRecord(*data) : std::nullopt;
         if (!record || record->shown) continue;
         record->shown = true;
-        std::wstring text = RecordData(*record);
-        RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        WriteRecord(key.Get(), name, *record);
     }
 }
 

@@ -19,14 +19,16 @@
 //   The administrator's held copy (kHeldPath; the store and the guard give it
 //   an access list: SYSTEM and Administrators full control, everyone else read)
 //     HKLM Software\Orvantix\ZendrelHeld  "activitylogging" REG_DWORD,
-//                                         "config", "hint"  REG_SZ (held together)
+//                                         "config", "hint"  REG_SZ (held together),
+//                                         "activitylogloc"  REG_SZ (the log's place)
 //     HKLM Software\Orvantix\ZendrelHeld\Accounts   name = SID, data REG_DWORD mode
 //     HKLM Software\Orvantix\ZendrelHeld\Records    the guard's records: name =
 //          ten digits (RecordName), data REG_SZ (RecordData, held_rules.h)
 //     A value absent from it is not held.
 //
 //   The add-on's places, which the guard puts back to the held value:
-//     HKLM Software\Orvantix\Zendrel "activitylogging", "config", "hint"
+//     HKLM Software\Orvantix\Zendrel "activitylogging", "config", "hint",
+//                                    "activitylogloc"
 //     HKU\<SID>\Software\Orvantix\Zendrel "mode" of each filtered account
 //
 // Every change by an administrator writes the held copy first and the add-on's
@@ -64,7 +66,10 @@ struct Account {
     std::wstring sid;
     std::wstring name;  // "DOMAIN\name", or the SID when it has no name
     bool hiveLoaded = false;  // HKEY_USERS\<SID> is there: "mode" is written at once
-    std::optional<bool> storedMode;  // "mode" in its hive now (nullopt: not loaded or absent)
+    // "mode" in its hive now as the add-on reads it (a missing or unreadable
+    // value is off); nullopt while the hive is not loaded. Where it differs
+    // from a held `mode`, the guard could not put it back (or is about to).
+    std::optional<bool> storedMode;
     Effective<bool> mode;  // the switch in effect: policy, held copy, or its own "mode"
 };
 
@@ -72,6 +77,7 @@ struct Account {
 struct NamedRecord {
     std::wstring name;
     GuardRecord record;
+    friend bool operator==(const NamedRecord&, const NamedRecord&) = default;
 };
 
 enum class GuardState { NotInstalled, Stopped, Starting, Running, Stopping, Unknown };
@@ -95,6 +101,18 @@ bool CanWriteHeld();
 // again on a key that has another). Refused without the rights.
 Outcome HoldActivityLogging(bool on);
 Outcome HoldPassword(const PasswordSetting& password);
+// The activity log's place, where the add-on writes it ("activitylogloc").
+Outcome HoldLogPlace(const std::wstring& place);
+// Holds every setting of the computer that is not held yet, as it stands in
+// the add-on's key: the password ("config" and "hint"; empty texts, no
+// password, when there are none), activity logging (on for 1, off for
+// anything else) and the log's place (only when one is recorded: an empty
+// place held would be put back over the place the add-on records later).
+// Setup runs it (ZendrelGuard.exe --install), so that on an installed
+// computer no setting is left that a standard account could set first.
+// Refused without the rights; Failed when a value cannot be read, or a
+// "config" that is not text could stand for a password.
+Outcome HoldInstalled();
 Outcome HoldAccount(const std::wstring& sid, bool on);
 // Takes a setting out of the held copy: it is then the add-on's own again.
 Outcome ReleaseActivityLogging();
@@ -120,6 +138,14 @@ Effective<bool> AccountMode(const std::wstring& sid);
 // effect, each read once.
 Holds LoadHolds();
 
+// The switches as the add-on reads them in its own places, whatever is held
+// (a missing or unreadable value, or a link, is off): "mode" of an account
+// (empty sid: the current user; nullopt while its hive is not loaded) and
+// "activitylogging". A held switch that reads otherwise there was not put
+// back (the guard could not, is not running, or is about to).
+std::optional<bool> StoredMode(const std::wstring& sid = {});
+bool StoredActivityLogging();
+
 // What SetAccountMode did.
 struct AccountModeResult {
     Outcome outcome;          // of the held copy's write (Refused: no rights, or policy)
@@ -133,10 +159,13 @@ AccountModeResult SetAccountMode(const std::wstring& sid, bool on);
 // key); false when the hive is not loaded or the write was refused.
 bool WriteHiveMode(const std::wstring& sid, bool on);
 
-// The guard's records, oldest first; AddRecord appends one (and removes the
-// oldest beyond kMaxRecords); MarkRecordsShown marks the named ones shown.
+// The guard's records, oldest first; AddRecord appends one and returns its
+// name (nullopt when it could not), removing beyond kMaxRecords the oldest of
+// a place that has several records; UpdateRecord rewrites one that is still
+// there; MarkRecordsShown marks the named ones shown.
 std::vector<NamedRecord> LoadRecords();
-bool AddRecord(const GuardRecord& record);
+std::optional<std::wstring> AddRecord(const GuardRecord& record);
+bool UpdateRecord(const std::wstring& name, const GuardRecord& record);
 void MarkRecordsShown(const std::vector<std::wstring>& names);
 
 // The guard service's state, from the service control manager.

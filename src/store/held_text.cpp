@@ -42,7 +42,11 @@ std::wstring RecordSentence(const GuardRecord& record) {
     std::wstring date = Formatted(GetDateFormatW, moment, DATE_SHORTDATE);
     std::wstring time = Formatted(GetTimeFormatW, moment, 0);
     std::wstring account = record.account.empty() ? std::wstring() : AccountName(record.account);
-    return RecordText(record, date, time, account);
+    moment.wHour = static_cast<WORD>(record.untilHour);
+    moment.wMinute = static_cast<WORD>(record.untilMinute);
+    moment.wSecond = static_cast<WORD>(record.untilSecond);
+    std::wstring until = record.count > 1 ? Formatted(GetTimeFormatW, moment, 0) : std::wstring();
+    return RecordText(record, date, time, account, until);
 }
 
 }  // namespace zendrel

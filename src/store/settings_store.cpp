@@ -18,6 +18,11 @@ constexpr std::int32_t kRegMultiSzType = REG_MULTI_SZ;
 // How often a save of "requests" works its text out again when the add-on
 // changed the value meanwhile, before it writes anyway.
 constexpr int kRequestAttempts = 20;
+// The most of "requests" that is read, in bytes as the registry reports its
+// size: some four million characters, hundreds of thousands of requests. Any
+// user can write the value; one of hundreds of megabytes is reported, never
+// read.
+constexpr std::uint32_t kMaxRequestsBytes = 8 * 1024 * 1024;
 
 StoreStepHook& StepHook() {
     static StoreStepHook hook;
@@ -52,6 +57,27 @@ Variant ReadValue(const RegistryWrapper& key, const wchar_t* name) {
         throw FailureFromWin32(static_cast<DWORD>(read.error), kSource);
     Step(StoreStep::Read, name);
     return read.value;
+}
+
+// "requests" as text, read only when it fits kMaxRequestsBytes: the registry
+// cannot read a part of a value, so a longer one is a failure that says so,
+// and neither its sites nor anything worked out from them are shown or written.
+std::wstring ReadRequests(const RegistryWrapper& key) {
+    RegistryRead read = key.ReadRegistryValue(L"requests", kMaxRequestsBytes);
+    if (read.status == RegistryRead::Status::TooLong)
+        throw Failure(kOverflow,
+                      L"Overflow: the requested sites were not read, because the value "
+                      L"\"requests\" holds " +
+                          std::to_wstring((read.size + 1023) / 1024) + L" KB, more than the " +
+                          std::to_wstring(kMaxRequestsBytes / 1024) +
+                          L" KB that Zendrel reads. Nothing was changed in it. Delete the value "
+                          L"\"requests\" of HKEY_LOCAL_MACHINE\\Software\\Orvantix\\Zendrel with "
+                          L"the registry editor; the add-on records new requests again.",
+                      kSource);
+    if (read.status == RegistryRead::Status::Unreadable)
+        throw FailureFromWin32(static_cast<DWORD>(read.error), kSource);
+    Step(StoreStep::Read, L"requests");
+    return read.value.ToText();
 }
 
 bool SwitchOn(const Variant& stored) {
@@ -107,17 +133,25 @@ Holder SettingsStore::HolderOf(Setting which) const {
 
 template <typename T, typename Hold>
 Outcome SettingsStore::HoldFirst(const std::optional<T>& policy, const std::optional<T>& held,
-                                 const T& value, Hold&& hold) const {
+                                 const T& value, Hold&& hold, bool heldPresent) const {
     if (policy) return *policy == value ? Outcome::Done() : Outcome::Refused();
     if (held && *held == value) return Outcome::Done();
     if (held || (holdSaves_ && CanWriteHeld())) return hold();
+    // Not held. Where there is a held copy (Setup holds every setting), the
+    // add-on's place, which any user can write, is no place to set it: only a
+    // caller who could hold it may.
+    if (heldPresent && !CanWriteHeld()) return Outcome::Refused();
     return Outcome::Done();
 }
 
 PasswordSetting SettingsStore::LoadPassword() const {
     // The held digest is the password: a "config" that differs from it, in
     // the key any user can write, opens nothing.
-    if (std::optional<PasswordSetting> held = LoadHeld().password) return *held;
+    HeldValues held = LoadHeld();
+    if (held.password) return *held.password;
+    // With a held copy and no password in it, no password is set: the
+    // add-on's "config" is then whatever some user wrote there.
+    if (held.present) return {};
     RegistryWrapper key = MachineKey();
     if (!key.KeyExists()) key.CreateKey();
     if (!key.KeyExists())
@@ -170,7 +204,7 @@ std::optional<UrlsChange> SettingsStore::LoadApprovedSitesIfChanged(
 }
 
 std::vector<std::wstring> SettingsStore::LoadRequestedSites() const {
-    return SplitRequests(ReadValue(MachineKey(), L"requests").ToText());
+    return SplitRequests(ReadRequests(MachineKey()));
 }
 
 bool SettingsStore::LoadActivityLogging() const {
@@ -252,10 +286,10 @@ Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& remov
         // approved or denied the value stays the add-on's, untouched.
         if (removed.empty()) return Outcome::Done();
         RegistryWrapper key = MachineKey();
-        std::wstring stored = ReadValue(key, L"requests").ToText();
+        std::wstring stored = ReadRequests(key);
         for (int attempt = 0;; ++attempt) {
             Variant text(JoinRequests(WithoutRemoved(SplitRequests(stored), removed)));
-            std::wstring now = ReadValue(key, L"requests").ToText();
+            std::wstring now = ReadRequests(key);
             if (now == stored) return Write(key, L"requests", text, kRegMultiSzType);
             if (attempt == kRequestAttempts)
                 return Write(key, L"requests",
@@ -268,8 +302,9 @@ Outcome SettingsStore::SaveRequestedSites(const std::vector<std::wstring>& remov
 
 Outcome SettingsStore::SaveActivityLogging(bool on) const {
     return Guarded([&] {
-        Outcome held = HoldFirst(LoadMachinePolicy().activityLogging, LoadHeld().activityLogging,
-                                 on, [&] { return HoldActivityLogging(on); });
+        HeldValues kept = LoadHeld();
+        Outcome held = HoldFirst(LoadMachinePolicy().activityLogging, kept.activityLogging, on,
+                                 [&] { return HoldActivityLogging(on); }, kept.present);
         if (held.kind != Outcome::Kind::Done) return held;
         return Write(MachineKey(), L"activitylogging", Variant(std::int32_t{on}), kRegDwordType);
     });
@@ -286,8 +321,9 @@ Outcome SettingsStore::SaveMode(bool on) const {
 
 Outcome SettingsStore::SavePassword(const PasswordSetting& password) const {
     return Guarded([&] {
-        Outcome held = HoldFirst(std::optional<PasswordSetting>(), LoadHeld().password, password,
-                                 [&] { return HoldPassword(password); });
+        HeldValues kept = LoadHeld();
+        Outcome held = HoldFirst(std::optional<PasswordSetting>(), kept.password, password,
+                                 [&] { return HoldPassword(password); }, kept.present);
         if (held.kind != Outcome::Kind::Done) return held;
         RegistryWrapper key = MachineKey();
         if (!key.KeyExists()) key.CreateKey();
@@ -298,6 +334,8 @@ Outcome SettingsStore::SavePassword(const PasswordSetting& password) const {
 }
 
 std::wstring SettingsStore::ActivityLogLocation() const {
+    // The place the administrator holds, not one that some user wrote.
+    if (std::optional<std::wstring> held = LoadHeld().logPlace) return *held;
     return MachineKey().GetRegistryValue(L"activitylogloc").ToText();
 }
 

@@ -17,6 +17,8 @@
 // of a held setting writes the held copy first, and is refused (nothing
 // written) when the value differs from a policy's, or from a held copy the
 // caller cannot write; a save of the value held writes the add-on's place.
+// Where a held copy is present (an installed computer), a setting not held in
+// it is saved only by a caller who can write the held copy.
 #pragma once
 
 #include <functional>
@@ -109,7 +111,8 @@ class SettingsStore {
                               const std::shared_ptr<const std::string>& loadedBytes) const;
     // Writes back the requests stored now (the add-on may have added some
     // since they were loaded) less one entry for each removed one: the
-    // non-empty entries, in order. A value that cannot be read is a failure.
+    // non-empty entries, in order. A value that cannot be read is a failure,
+    // and so is one longer than the store reads (LoadRequestedSites too).
     // With nothing removed nothing is written (Done).
     Outcome SaveRequestedSites(const std::vector<std::wstring>& removed) const;
     Outcome SaveActivityLogging(bool on) const;
@@ -117,17 +120,19 @@ class SettingsStore {
     // Writes "config", then "hint"; a refused "config" leaves "hint" as it was.
     Outcome SavePassword(const PasswordSetting& password) const;
 
-    // The activity log's path as the add-on recorded it; empty: no log yet.
+    // The activity log's path: the place held, else the one the add-on
+    // recorded; empty: no log yet.
     std::wstring ActivityLogLocation() const;
 
   private:
     bool LoadActivityLogging(const HeldValues& policy, const HeldValues& held) const;
     bool LoadMode(const Effective<bool>& mode) const;
     // Writes the held copy when the save needs it; Done when it did or had
-    // nothing to do, the refusal otherwise.
+    // nothing to do, the refusal otherwise (also for a setting that is not
+    // held when a held copy is present and the caller cannot write it).
     template <typename T, typename Hold>
     Outcome HoldFirst(const std::optional<T>& policy, const std::optional<T>& held, const T& value,
-                      Hold&& hold) const;
+                      Hold&& hold, bool heldPresent) const;
 
     std::wstring programFolder_;
     bool holdSaves_ = false;

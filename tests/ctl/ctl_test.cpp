@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "held_store.h"
 #include "settings_fixture.h"
 
 namespace zendrel::test {
@@ -570,9 +571,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CtlTest, StatusNamesWhoHoldsASwitchAndWhetherTheGuardRuns) {
     SetPolicy(HKEY_LOCAL_MACHINE, L"activitylogging", 1);
+    SetDword(HKEY_LOCAL_MACHINE, "activitylogging", 1);
+    // A held switch whose place reads otherwise (no guard put it back) is
+    // never shown as holding.
+    ASSERT_EQ(HoldAccount(CurrentUserSid(), true).kind, Outcome::Kind::Done);
+    CreateUserKey();
+    SetDword(HKEY_CURRENT_USER, "mode", 0);
     CtlRun run = Ctl(L"status");
     EXPECT_EQ(run.code, 0u) << run.err;
     EXPECT_NE(run.out.find("activity logging: on (set by Group Policy)\r\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("filter for this user: on (kept by the administrator; not put back: "
+                           "the add-on reads off)\r\n"),
+              std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("guard: not installed\r\n"), std::string::npos) << run.out;
 }

@@ -180,6 +180,26 @@ TEST_F(HeldTest, TickingTheSignedInAccountKeepsItsFilterOnAtOnceAndHoldsTheCheck
     EXPECT_NE(TipOver(*window, kIdChkEnable).find(L"Filtered Accounts"), std::wstring::npos);
 }
 
+TEST_F(HeldTest, AFilterKeptOnThatItsHiveReadsOffIsShownAsNotPutBack) {
+    const std::wstring sid = ThisUserSid(), name = AccountName(sid);
+    ASSERT_EQ(HoldAccount(sid, true).kind, Outcome::Kind::Done);
+    auto window = OpenWindow();
+    SetDword(HKEY_CURRENT_USER, "mode", 0);  // no guard runs in the test prefix
+    std::wstring filter;
+    AccountsDriver driver({[&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, accountsFrm::kIdListAccounts);
+        int row = RowOf(list, name);
+        if (row < 0) return false;
+        filter = Cell(list, row, 1);
+        Click(GetDlgItem(dialog, IDCANCEL));
+        return true;
+    }});
+    PostMessageW(window->Hwnd(), WM_SYSCOMMAND, kSysCmdAccounts, 0);
+    Pump(*window);
+    ASSERT_EQ(driver.Done(), 1u);
+    EXPECT_EQ(filter, L"off: not put back");
+}
+
 TEST_F(HeldTest, SwitchesSetByGroupPolicyShowThePolicyAndAreNotWritten) {
     SetDword(HKEY_LOCAL_MACHINE, "activitylogging", 1);
     SetPolicyDword(HKEY_LOCAL_MACHINE, L"activitylogging", 0);

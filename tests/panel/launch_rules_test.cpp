@@ -44,6 +44,36 @@ TEST(LaunchRules, OnlyPlainTextOnALocalDriveIsOpenedAsTheLog) {
     for (const Case& c : cases) EXPECT_EQ(CheckLogPath(c.path), c.refusal) << c.path;
 }
 
+TEST(LaunchRules, ALogInsideTheProtectedFolderIsToldFromOneOutside) {
+    const wchar_t folder[] = L"C:\\ProgramData\\Zendrel";
+    struct Case {
+        const wchar_t* path;
+        bool inside;
+    };
+    const Case cases[] = {
+        {L"C:\\ProgramData\\Zendrel\\ActivityLog.txt", true},
+        {L"c:/programdata/ZENDREL/ActivityLog.txt", true},
+        {L"C:\\ProgramData\\.\\Zendrel\\\\old\\log.txt", true},
+        {L"C:\\ProgramData\\Other\\..\\Zendrel\\log.txt", true},
+        {L"C:\\..\\ProgramData\\Zendrel\\log.txt", true},  // the root has no parent
+        {L"C:\\ProgramData\\Zendrel", false},                // the folder itself
+        {L"C:\\ProgramData\\Zendrel\\", false},
+        {L"C:\\ProgramData\\Zendrel\\.", false},
+        {L"C:\\ProgramData\\Zendrel2\\x.txt", false},
+        {L"C:\\ProgramData\\Zendre\\x.txt", false},
+        {L"C:\\ProgramData\\Zendrel\\..\\x.txt", false},
+        {L"C:\\ProgramData\\Zendrel\\sub\\..\\..\\Users\\x.txt", false},
+        {L"C:\\ProgramData\\Zendrel\\.. \\x.txt", false},
+        {L"C:\\ProgramData\\Zendrel\\...\\x.txt", false},
+        {L"D:\\ProgramData\\Zendrel\\log.txt", false},
+        {L"C:\\Users\\pupil\\log.txt", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsInsideFolder(c.path, folder), c.inside) << c.path;
+    EXPECT_FALSE(IsInsideFolder(L"C:\\x.txt", L""));
+    EXPECT_TRUE(IsInsideFolder(L"C:\\ProgramData\\Zendrel\\x.txt", L"C:\\ProgramData\\Zendrel\\"));
+}
+
 TEST(LaunchRules, OnlyEntriesThatCanBeWebAddressesAreReviewed) {
     struct Case {
         const wchar_t* entry;

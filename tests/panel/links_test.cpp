@@ -4,6 +4,8 @@
 // by the system to whatever lies under the pointer.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -131,6 +133,39 @@ class LogFileHandler {
     std::vector<std::optional<std::wstring>> formerClasses_;
 };
 
+// The folder Setup protects for the log (<common application data>\Zendrel),
+// made when the prefix has none; the test's files in it go with the object.
+class ProtectedLogFolder {
+  public:
+    ProtectedLogFolder() {
+        wchar_t common[MAX_PATH] = {};
+        EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                   common),
+                  S_OK);
+        folder_ = std::wstring(common) + L"\\Zendrel";
+        made_ = CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    ~ProtectedLogFolder() {
+        for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+        if (made_) RemoveDirectoryW(folder_.c_str());
+    }
+    const std::wstring& Folder() const { return folder_; }
+    // A path in the folder, unique to this process; the file is made when asked.
+    std::wstring File(const std::wstring& name, bool make) {
+        std::wstring path = folder_ + L"\\" + std::to_wstring(GetCurrentProcessId()) + L" " + name;
+        files_.push_back(path);
+        if (make)
+            CloseHandle(
+                CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return path;
+    }
+
+  private:
+    std::wstring folder_;
+    bool made_ = false;
+    std::vector<std::wstring> files_;
+};
+
 class LinksTest : public PanelFixture {
   protected:
     void SetUp() override {
@@ -216,19 +251,19 @@ TEST_F(LinksTest, WithoutALogTheViewLinkExplainsInAPositionedNotice) {
 
 TEST_F(LinksTest, TheViewLinkHandsTheStoredPathToTheShell) {
     LogFileHandler handler;
-    std::wstring missing = Folder() + L"\\no such log.txt";
-    std::wstring log = Folder() + L"\\Activity Log.txt";
-    HANDLE file = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    ProtectedLogFolder protectedFolder;
+    std::wstring missing = protectedFolder.File(L"no such log.txt", false);
+    std::wstring log = protectedFolder.File(L"Activity Log.txt", true);
 
+    boxes_.Then(IDOK);
     SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(missing) + '\0');
     ClickOn(kIdLinkViewLog);
     SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(log) + '\0');
     ClickOn(kIdLinkViewLog);
-    // Only the file that exists opened: the shell found no missing file to hand on.
+    // Only the file that exists opened; the missing one is said to be missing.
     EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
-    EXPECT_TRUE(boxes_.Seen().empty());
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].text.rfind(L"The activity log " + missing + L" is missing", 0), 0u);
     // Elevated, the window has the desktop shell open it, never with its own
     // elevated token.
     if (RunningElevated()) {
@@ -242,6 +277,7 @@ TEST_F(LinksTest, OnlyAPlainTextDocumentOnADriveOfThisComputerOpensAsTheLog) {
     const std::wstring notLocal = L"is not a file on a drive of this computer";
     const std::wstring notText = L"is not a plain text document (only .txt, .log and .csv";
     ASSERT_TRUE(CreateDirectoryW((Folder() + L"\\folder.txt").c_str(), nullptr));
+    ProtectedLogFolder protectedFolder;  // where a log opens without a question
     struct Case {
         std::wstring path, why;  // why empty: it opens
     };
@@ -256,9 +292,9 @@ TEST_F(LinksTest, OnlyAPlainTextDocumentOnADriveOfThisComputerOpensAsTheLog) {
         {Folder() + L"\\CON.txt", notLocal},
         {L"http://example.com/log.txt", notLocal},
         {Folder() + L"\\folder.txt", L"is a folder, not a document"},
-        {Folder() + L"\\activity.txt", L""},
-        {Folder() + L"\\Activity.LOG", L""},
-        {Folder() + L"\\sites.csv", L""},
+        {protectedFolder.File(L"activity.txt", false), L""},
+        {protectedFolder.File(L"Activity.LOG", false), L""},
+        {protectedFolder.File(L"sites.csv", false), L""},
     };
     std::wstring opened;
     for (const Case& c : cases) {
@@ -292,6 +328,32 @@ TEST_F(LinksTest, OnlyAPlainTextDocumentOnADriveOfThisComputerOpensAsTheLog) {
         // A refused location reaches no program.
         EXPECT_EQ(handler.Opened(), opened);
     }
+}
+
+TEST_F(LinksTest, ALogOutsideTheProtectedFolderOpensOnlyWhenTheAdministratorSaysSo) {
+    LogFileHandler handler;
+    ProtectedLogFolder protectedFolder;
+    std::wstring log = Folder() + L"\\forged log.txt";
+    CloseHandle(CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, ToAnsi(log) + '\0');
+    boxes_.Then(IDNO);
+    ClickOn(kIdLinkViewLog);
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    const BoxInfo& box = boxes_.Seen()[0];
+    EXPECT_EQ(box.title, L"Activity Log");
+    EXPECT_EQ(box.icon, 48);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.text.rfind(L"The activity log's location " + log +
+                                 L" lies outside the protected folder " +
+                                 protectedFolder.Folder() + L",",
+                             0),
+              0u)
+        << ToAnsi(box.text);
+    Sleep(500);
+    EXPECT_EQ(handler.Opened(), L"");  // No: nothing opened
+    boxes_.Then(IDYES);
+    ClickOn(kIdLinkViewLog);
+    EXPECT_EQ(handler.WaitForOpened(), log + L"\n");
 }
 
 TEST_F(LinksTest, TheHelpLinkOpensTheHelpFileOfTheProgramFolder) {

@@ -38,10 +38,18 @@ TEST(HeldRules, ARecordReadsBackAndOtherTextIsNoRecord) {
     GuardRecord failed = mode;
     failed.notPutBack = true;
     EXPECT_EQ(RecordData(failed), RecordData(mode) + L"|failed");
-    for (const GuardRecord& r : {mode, config, failed}) EXPECT_EQ(ParseRecord(RecordData(r)), r);
+    GuardRecord counted = mode;
+    counted.count = 340;
+    counted.untilHour = 1, counted.untilMinute = 3, counted.untilSecond = 2;
+    EXPECT_EQ(RecordData(counted), RecordData(mode) + L"|count=340|until=01:03:02");
+    for (const GuardRecord& r : {mode, config, failed, counted})
+        EXPECT_EQ(ParseRecord(RecordData(r)), r);
     for (const wchar_t* bad : {L"", L"mode||0|2026-12-09 01:02:03", L"other||0|2026-12-09 01:02:03|0",
                                L"config||1|2026-12-09 01:02:03|0", L"mode||0|2026-12-9 01:02:03|0",
-                               L"mode||0|2026-12-09 01:02:03|2", L"mode||0|2026-12-09 01:02:03|0|x"})
+                               L"mode||0|2026-12-09 01:02:03|2", L"mode||0|2026-12-09 01:02:03|0|x",
+                               L"mode||0|2026-12-09 01:02:03|0|count=3",
+                               L"mode||0|2026-12-09 01:02:03|0|count=1|until=01:03:02",
+                               L"mode||0|2026-12-09 01:02:03|0|failed|failed"})
         EXPECT_EQ(ParseRecord(bad), std::nullopt) << bad;
     EXPECT_EQ(RecordName(42), L"0000000042");
     EXPECT_EQ(RecordNumber(L"0000000042"), 42u);
@@ -63,7 +71,15 @@ TEST(HeldRules, TheSentenceOfEachRecord) {
     r.foundDeleted = true;
     EXPECT_EQ(RecordText(r, L"D", L"T", L""),
               L"The settings password was deleted outside the settings on D at T; it was put back.");
+    r.what = GuardedValue::ActivityLogging;
+    r.foundOn = false;
+    r.count = 340;
+    EXPECT_EQ(RecordText(r, L"D", L"10:02", L"", L"10:03"),
+              L"Activity logging was switched off 340 times outside the settings on D between "
+              L"10:02 and 10:03; it was switched back on each time.");
+    r.count = 1;
     r.what = GuardedValue::Mode;
+    r.foundOn = true;
     r.notPutBack = true;
     EXPECT_EQ(RecordText(r, L"D", L"T", L"PC\\pupil"),
               L"The filter of PC\\pupil was switched on outside the settings on D at T; it could "

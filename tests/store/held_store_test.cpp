@@ -16,6 +16,32 @@
 namespace zendrel::test {
 namespace {
 
+using namespace std::string_literals;
+
+// While it lives, this thread runs as a standard account (a pupil): the
+// test's own token with the Administrators group deny-only and no privilege.
+class AsStandardAccount {
+  public:
+    AsStandardAccount() {
+        HANDLE own = nullptr, restricted = nullptr;
+        BYTE administrators[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof administrators;
+        SID_AND_ATTRIBUTES denied{administrators, 0};
+        bool made = OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own) &&
+                    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators,
+                                       &size) &&
+                    CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &denied, 0, nullptr, 0,
+                                          nullptr, &restricted);
+        if (own) CloseHandle(own);
+        EXPECT_TRUE(made) << GetLastError();
+        EXPECT_TRUE(made && ImpersonateLoggedOnUser(restricted)) << GetLastError();
+        if (restricted) CloseHandle(restricted);
+    }
+    ~AsStandardAccount() { RevertToSelf(); }
+    AsStandardAccount(const AsStandardAccount&) = delete;
+    AsStandardAccount& operator=(const AsStandardAccount&) = delete;
+};
+
 class HeldTest : public SettingsFixture {
   protected:
     SettingsStore Store(bool hold = false) const {
@@ -126,6 +152,71 @@ TEST_F(HeldTest, TheHeldDigestIsThePasswordAndAnUntrustedHeldKeyHoldsNothing) {
     EXPECT_EQ(LoadHeld().password->hint, longHint);
 }
 
+TEST_F(HeldTest, InstallingHoldsEverySettingAsItStandsAndLeavesWhatIsHeld) {
+    struct Case {
+        const char* name;
+        std::string config, hint;  // absent when empty
+        std::optional<DWORD> logging;
+        std::string place;
+        PasswordSetting password;
+        bool on;
+        std::optional<std::wstring> heldPlace;
+    };
+    const Case cases[] = {
+        {"none set", "", "", std::nullopt, "", {L"", L""}, false, std::nullopt},
+        {"password set", "d1g", "a hint", 1, "", {L"d1g", L"a hint"}, true, std::nullopt},
+        {"log place set", "", "", 2, "C:\\ProgramData\\Zendrel\\ActivityLog.txt", {L"", L""},
+         false, L"C:\\ProgramData\\Zendrel\\ActivityLog.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveHeldSettings();
+        machineKey_.emplace(HKEY_LOCAL_MACHINE, kSettingsPath);
+        if (!c.config.empty()) SetValue(HKEY_LOCAL_MACHINE, "config", REG_SZ, c.config + '\0');
+        if (!c.hint.empty()) SetValue(HKEY_LOCAL_MACHINE, "hint", REG_SZ, c.hint + '\0');
+        if (c.logging) SetDword(HKEY_LOCAL_MACHINE, "activitylogging", *c.logging);
+        if (!c.place.empty())
+            SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, c.place + '\0');
+        ASSERT_EQ(HoldInstalled().kind, Outcome::Kind::Done);
+        HeldValues held = LoadHeld();
+        EXPECT_TRUE(held.present);
+        EXPECT_EQ(held.password, c.password);
+        EXPECT_EQ(held.activityLogging, c.on);
+        EXPECT_EQ(held.logPlace, c.heldPlace);
+        // Once held, a setting stays as held, whatever stands beside it now.
+        SetValue(HKEY_LOCAL_MACHINE, "config", REG_SZ, "other\0"s);
+        SetDword(HKEY_LOCAL_MACHINE, "activitylogging", c.on ? 0 : 1);
+        ASSERT_EQ(HoldInstalled().kind, Outcome::Kind::Done);
+        EXPECT_EQ(LoadHeld().password, c.password);
+        EXPECT_EQ(LoadHeld().activityLogging, c.on);
+        SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, "C:\\pupil.txt\0"s);
+        EXPECT_EQ(Store().ActivityLogLocation(), c.heldPlace.value_or(L"C:\\pupil.txt"));
+    }
+}
+
+TEST_F(HeldTest, WithAHeldCopyAStandardAccountSetsNoPasswordInTheAddOnsKey) {
+    ASSERT_EQ(HoldActivityLogging(false).kind, Outcome::Kind::Done);  // nothing else held
+    // A settings key whose values users may write, as the add-on does (the
+    // store opens it for KEY_WRITE).
+    ASSERT_TRUE(SetKeyList(HKEY_LOCAL_MACHINE, kSettingsPath,
+                           L"D:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;;0x2001f;;;BU)"));
+    {
+        AsStandardAccount pupil;
+        ASSERT_FALSE(CanWriteHeld());
+        HKEY key = nullptr;  // as the add-on, which writes "requests"
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsPath, 0, KEY_SET_VALUE, &key),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+        EXPECT_EQ(Store(true).SavePassword({L"pupils", L"mine"}).kind, Outcome::Kind::Refused);
+        EXPECT_EQ(Store(true).SaveActivityLogging(false).kind, Outcome::Kind::Done);  // as held
+    }
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "config").exists);
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "hint").exists);
+    // Nor does a "config" written past the store count as the password.
+    SetValue(HKEY_LOCAL_MACHINE, "config", REG_SZ, "pupils\0"s);
+    EXPECT_EQ(Store().LoadPassword(), PasswordSetting{});
+}
+
 TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
     std::wstring me = CurrentUserSid();
     std::vector<Account> accounts = Accounts();
@@ -170,18 +261,25 @@ TEST_F(HeldTest, AnAccountsSwitchIsHeldAndWrittenInItsHiveWhenLoaded) {
     EXPECT_EQ(SetAccountMode(me, true).outcome.kind, Outcome::Kind::Refused);
 }
 
-TEST_F(HeldTest, RecordsComeInOrderAreMarkedShownAndTheOldestGo) {
-    GuardRecord record;
-    record.year = 2026;
-    record.month = record.day = 1;
+TEST_F(HeldTest, RecordsComeInOrderAreMarkedShownAndALoopPushesOutOnlyItsOwn) {
+    GuardRecord pupil;
+    pupil.what = GuardedValue::Mode;
+    pupil.account = L"S-1-5-21-1-2-3-1001";
+    pupil.year = 2026;
+    pupil.month = pupil.day = 1;
+    ASSERT_TRUE(AddRecord(pupil));
+    GuardRecord record = pupil;
+    record.what = GuardedValue::ActivityLogging;
+    record.account.clear();
     for (std::size_t i = 0; i < kMaxRecords + 2; ++i) {
         record.second = static_cast<int>(i % 60);
         ASSERT_TRUE(AddRecord(record));
     }
     std::vector<NamedRecord> records = LoadRecords();
     ASSERT_EQ(records.size(), kMaxRecords);
-    EXPECT_EQ(records.front().name, RecordName(3));
-    EXPECT_EQ(records.back().name, RecordName(kMaxRecords + 2));
+    EXPECT_EQ(records.front().record, pupil);
+    EXPECT_EQ(records[1].name, RecordName(5));
+    EXPECT_EQ(records.back().name, RecordName(kMaxRecords + 3));
     MarkRecordsShown({records.back().name});
     records = LoadRecords();
     EXPECT_TRUE(records.back().record.shown);

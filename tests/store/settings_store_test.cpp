@@ -100,6 +100,31 @@ TEST_F(StoreTest, RequestsSplitAtEveryNulAndASaveTakesAwayOnlyTheRemovedEntries)
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes, "\0"s);
 }
 
+// Any user can write "requests": one far longer than any list of requests is
+// reported rather than read, and no save writes over what it could not read.
+TEST_F(StoreTest, RequestsLongerThanTheStoreReadsAreReportedAndNeverWrittenOver) {
+    const std::string entry = "kids.example\0"s;
+    std::string within, huge;
+    while (within.size() < 2 * 1024 * 1024) within += entry;
+    while (huge.size() < 9 * 1024 * 1024) huge += entry;
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, within + '\0');
+    EXPECT_EQ(Store().LoadRequestedSites().size(), within.size() / entry.size() + 1);  // and ""
+    SetValue(HKEY_LOCAL_MACHINE, "requests", REG_MULTI_SZ, huge + '\0');
+    try {
+        Store().LoadRequestedSites();
+        ADD_FAILURE() << "read whole";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kOverflow);
+        EXPECT_NE(failure.Description().find(L"the requested sites were not read"),
+                  std::wstring::npos);
+    }
+    LoadResult loaded = Store().Load();
+    EXPECT_TRUE(loaded.failure);
+    EXPECT_FALSE(loaded.settings.requestedSites);
+    EXPECT_EQ(Store().SaveRequestedSites({L"kids.example"}).kind, Outcome::Kind::Failed);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "requests").bytes.size(), huge.size() + 1);
+}
+
 // The add-on appends by reading and writing the whole value: one append that
 // lands after the save read the value, before it writes, is kept.
 TEST_F(StoreTest, ARequestAppendedWhileTheSaveWorksIsNotWrittenOver) {
