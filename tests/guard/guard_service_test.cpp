@@ -193,11 +193,26 @@ TEST_F(GuardServiceTest, AChangeOrDeletionByAnotherProcessIsPutBackAndRecorded) 
         EXPECT_TRUE(WaitUntil(row.back)) << row.reg;
         EXPECT_TRUE(WaitUntil([&] { return RecordedSince(before, row.what); })) << row.reg;
     }
-    // "requests" and "activitylogloc" are the add-on's own.
+    // "requests" is the add-on's own, and "activitylogloc" until its place is held.
     ASSERT_EQ(Reg(L"add " + settings + L" /v activitylogloc /t REG_SZ /d C:\\x.txt /f"), 0u);
     ASSERT_EQ(Reg(L"delete " + settings + L" /v hint /f"), 0u);
     ASSERT_TRUE(WaitUntil(hint));
     EXPECT_EQ(TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogloc"), L"C:\\x.txt");
+    // Held as Setup holds it: the place that stands.
+    const std::vector<NamedRecord> before = LoadRecords();
+    ASSERT_EQ(Reg(L"add " + settings +
+                  L" /v activitylogloc /t REG_SZ /d C:\\ProgramData\\Zendrel\\ActivityLog.txt /f"),
+              0u);
+    ASSERT_EQ(HoldLogPlace(L"C:\\ProgramData\\Zendrel\\ActivityLog.txt").kind,
+              Outcome::Kind::Done);
+    Sleep(500);
+    EXPECT_FALSE(RecordedSince(before, GuardedValue::LogPlace));
+    ASSERT_EQ(Reg(L"add " + settings + L" /v activitylogloc /t REG_SZ /d C:\\mine.txt /f"), 0u);
+    EXPECT_TRUE(WaitUntil([] {
+        return TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogloc") ==
+               L"C:\\ProgramData\\Zendrel\\ActivityLog.txt";
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return RecordedSince(before, GuardedValue::LogPlace); }));
 }
 
 TEST_F(GuardServiceTest, ChangesInQuickSuccessionAreEachPutBack) {
@@ -407,6 +422,48 @@ TEST_F(GuardServiceTest, ALoopOfChangesEndsHeldInOneCountedRecord) {
                 cpuMs() - cpuBefore);
     EXPECT_LE(added, 1u);
     EXPECT_GT(putBacks, 10);
+}
+
+// A profile whose settings key is a registry link to another key of its hive
+// (its own policy keys, say): the guard writes through no link; it deletes
+// the link and makes the key anew.
+TEST_F(GuardServiceTest, ALinkInTheAccountsHiveIsNeverFollowed) {
+    const std::wstring sid = L"S-1-5-21-7-7-7-6666";
+    DeleteKeyTree(HKEY_USERS, sid);
+    const std::wstring target = sid + L"\\Software\\Target";
+    HKEY key = nullptr;
+    for (const std::wstring& path : {target, sid + L"\\Software\\Orvantix"}) {
+        ASSERT_EQ(RegCreateKeyExW(HKEY_USERS, path.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
+                                  &key, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    const std::wstring settings = sid + L"\\" + kAddOnPath;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_USERS, settings.c_str(), 0, nullptr,
+                              REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring to = L"\\Registry\\User\\" + target;
+    RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(to.data()),
+                   static_cast<DWORD>(to.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    ASSERT_EQ(HoldAccount(sid, true).kind, Outcome::Kind::Done);
+    Start();
+    auto isLink = [&] {
+        HKEY link = nullptr;
+        if (RegOpenKeyExW(HKEY_USERS, settings.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE,
+                          &link) != ERROR_SUCCESS)
+            return false;
+        bool found = RegQueryValueExW(link, L"SymbolicLinkValue", nullptr, nullptr, nullptr,
+                                      nullptr) == ERROR_SUCCESS;
+        RegCloseKey(link);
+        return found;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return !isLink() && DwordAt(HKEY_USERS, settings, L"mode") == 1u; }));
+    EXPECT_EQ(DwordAt(HKEY_USERS, target, L"mode"), std::nullopt);
+    RemoveService();
+    ReleaseAccount(sid);
+    DeleteKeyTree(HKEY_USERS, sid);
 }
 
 // Seventy filtered accounts signed in at once, more than one wait can hold

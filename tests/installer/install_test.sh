@@ -132,6 +132,9 @@ check "zendrelctl --help says how to run it elevated" \
   bash -c '[[ $1 == *"Run as administrator"* ]]' _ "$ctl_help"
 check "urls.txt is created, empty" test -f "$program/urls.txt" -a ! -s "$program/urls.txt"
 check "the settings key exists" key_exists "$settings"
+equal "Setup holds the log's place it prepared, as the guard puts it back" \
+  "$log_win" \
+  "$(reg_value 'HKLM\Software\Orvantix\ZendrelHeld' activitylogloc)"
 check "the settings key's access list: Users may read and set values, nothing more" key_acl_ok
 equal "activitylogloc names the log in the common application-data folder" \
   "$log_win" "$(reg_value "$settings" activitylogloc)"
