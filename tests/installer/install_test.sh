@@ -188,6 +188,9 @@ done
 echo "== 2. Upgrade over an edited urls.txt and a chosen log location"
 printf 'example.com\r\nwww.orvantix.test\r\n' >"$program/urls.txt"
 cp "$program/urls.txt" "$work/urls.expected"
+# The log's place is held: an administrator moves it in the held copy, and
+# the guard puts it into the settings key.
+wine reg add 'HKLM\Software\Orvantix\ZendrelHeld' /v activitylogloc /t REG_SZ /d 'C:\Logs\zendrel.log' /f >/dev/null 2>&1
 wine reg add "$settings" /v activitylogloc /t REG_SZ /d 'C:\Logs\zendrel.log' /f >/dev/null 2>&1
 wine reg add "$settings" /v requests /t REG_MULTI_SZ /d 'asked.test' /f >/dev/null 2>&1
 wine "$drive_c/ZendrelSetup.exe" /S
