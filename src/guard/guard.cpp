@@ -505,6 +505,16 @@ bool Guard::Run(const std::function<void()>& watching) {
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED ||
             (woke >= WAIT_OBJECT_0 + waits.size() && woke != WAIT_TIMEOUT))
             return woke == WAIT_OBJECT_0;
+        if (woke >= WAIT_OBJECT_0 + 2 && woke < WAIT_OBJECT_0 + waits.size())
+            own[woke - WAIT_OBJECT_0 - 2]->fired = true;
+        // A stream of changes (a loop writing the settings key) is taken
+        // 50 ms at a time: the notifications of that time come in as one.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastWake < kStreamMs && WaitForSingleObject(stop_, kStreamMs) == WAIT_OBJECT_0)
+            return true;
+        lastWake = GetTickCount64();
+        for (Watch* watch : own)
+            if (WaitForSingleObject(watch->event.Get(), 0) == WAIT_OBJECT_0) watch->fired = true;
         // Accounts let go at sign-out: those whose hive is still loaded after
         // a minute are watched again (and looked at).
         {
@@ -528,15 +538,6 @@ bool Guard::Run(const std::function<void()>& watching) {
                 accountsAgain.insert(sid);
             }
         }
-        if (woke >= WAIT_OBJECT_0 + 2) own[woke - WAIT_OBJECT_0 - 2]->fired = true;
-        // A stream of changes (a loop writing the settings key) is taken
-        // 50 ms at a time: the notifications of that time come in as one.
-        const ULONGLONG now = GetTickCount64();
-        if (now - lastWake < kStreamMs && WaitForSingleObject(stop_, kStreamMs) == WAIT_OBJECT_0)
-            return true;
-        lastWake = GetTickCount64();
-        for (Watch* watch : own)
-            if (WaitForSingleObject(watch->event.Get(), 0) == WAIT_OBJECT_0) watch->fired = true;
         rearm = full = settingsChanged = false;
         accountsChanged = std::move(accountsAgain);
         accountsAgain.clear();

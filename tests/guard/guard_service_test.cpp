@@ -490,6 +490,36 @@ TEST_F(GuardServiceTest, EverySignedInAccountIsWatchedHoweverMany) {
     }
 }
 
+// At sign-out the guard lets go of the account's hive (only Windows shows the
+// hive unloading); when the account signs in again it is held as before.
+TEST_F(GuardServiceTest, AnAccountLetGoAtSignOutIsHeldAgainAtItsNextSignIn) {
+    const std::wstring sid = L"S-1-5-21-7-7-7-7777";
+    ASSERT_NO_FATAL_FAILURE(SignInFiltered(sid));
+    KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    KernelHandle watching(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Guard guard(stop.Get(), nullptr);
+    std::thread watch([&] { guard.Run([&] { SetEvent(watching.Get()); }); });
+    ASSERT_EQ(WaitForSingleObject(watching.Get(), kPatienceMs), WAIT_OBJECT_0);
+    guard.SignedOut(sid);
+    Sleep(200);
+    DeleteKeyTree(HKEY_USERS, sid);  // the hive unloaded
+    Sleep(200);
+    HKEY key = nullptr;  // and loaded again at the next sign-in
+    ASSERT_EQ(RegCreateKeyExW(HKEY_USERS, (sid + L"\\Volatile Environment").c_str(), 0, nullptr,
+                              0, KEY_READ, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(
+        WaitUntil([&] { return DwordAt(HKEY_USERS, sid + L"\\" + kAddOnPath, L"mode") == 1u; }));
+    ASSERT_TRUE(WriteHiveMode(sid, false));  // and its changes are watched again
+    EXPECT_TRUE(WaitUntil(
+        [&] { return DwordAt(HKEY_USERS, sid + L"\\" + kAddOnPath, L"mode") == 1u; }, 1000, 10));
+    SetEvent(stop.Get());
+    watch.join();
+    ReleaseAccount(sid);
+    DeleteKeyTree(HKEY_USERS, sid);
+}
+
 // The guard re-reads the held copy before it puts an account's "mode" back:
 // an administrator who switches the filter off between the guard's first
 // read and its put-back keeps that choice, and nothing is recorded.
