@@ -1,7 +1,5 @@
 #include "guard.h"
 
-#include <sddl.h>
-
 #include <algorithm>
 #include <exception>
 
@@ -67,13 +65,9 @@ RegistryKeyHandle OpenSettings() {
                         KEY_QUERY_VALUE | KEY_SET_VALUE | WRITE_DAC, nullptr, key.Put(),
                         &disposition) != ERROR_SUCCESS)
         return RegistryKeyHandle();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (disposition == REG_CREATED_NEW_KEY &&
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(kSettingsSddl, SDDL_REVISION_1,
-                                                             &descriptor, nullptr)) {
-        RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
-        LocalFree(descriptor);
-    }
+    if (disposition == REG_CREATED_NEW_KEY)
+        if (LocalMemoryHandle descriptor = DescriptorOf(kSettingsSddl))
+            RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
     return key;
 }
 

@@ -29,27 +29,12 @@ bool DeleteOpenKey(HKEY key) {
     return call && call(key) == 0;
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(const std::wstring& sddl) {
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                             &descriptor_, nullptr);
-    }
-    ~Descriptor() { LocalFree(descriptor_); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    PSECURITY_DESCRIPTOR Get() const { return descriptor_; }
-
-  private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
 // Makes the Administrators the owner of parent\name (the take-ownership
 // privilege gets past any list); the owner may always change the list.
 bool TakeOwnership(HKEY parent, const std::wstring& name) {
     // (parent, name): HKEY_USERS and the key's whole path, checked to hold no
     // link; Wine checks a key's list only when it is opened by its whole path.
-    Descriptor descriptor(L"O:BA");
+    LocalMemoryHandle descriptor = DescriptorOf(L"O:BA");
     RegistryKeyHandle key;
     return descriptor.Get() &&
            RegOpenKeyExW(parent, name.c_str(), 0, WRITE_OWNER, key.Put()) ==
@@ -61,7 +46,7 @@ bool TakeOwnership(HKEY parent, const std::wstring& name) {
 // Sets the owner of parent\name to the Administrators and then its list to
 // `sddl`.
 bool SetKeySecurity(HKEY parent, const std::wstring& name, const std::wstring& sddl) {
-    Descriptor descriptor(sddl);
+    LocalMemoryHandle descriptor = DescriptorOf(sddl.c_str());
     if (!descriptor.Get()) return false;
     TakeOwnership(parent, name);
     RegistryKeyHandle key;
@@ -221,6 +206,14 @@ void EnableGuardPrivileges() {
         if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid))
             AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
     }
+}
+
+LocalMemoryHandle DescriptorOf(const wchar_t* sddl) {
+    LocalMemoryHandle descriptor;
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &made, nullptr))
+        descriptor.Reset(made);
+    return descriptor;
 }
 
 }  // namespace zendrel

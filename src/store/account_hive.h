@@ -14,6 +14,10 @@
 
 namespace zendrel {
 
+// The security descriptor of an SDDL text, freed with the handle (empty when
+// the text is no descriptor).
+LocalMemoryHandle DescriptorOf(const wchar_t* sddl);
+
 // Whether the account's hive is loaded (its profile is in use).
 bool HiveLoaded(const std::wstring& sid);
 

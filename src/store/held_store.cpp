@@ -153,24 +153,8 @@ bool Trusted(HKEY key) {
     return true;
 }
 
-// A security descriptor made from kHeldSddl, freed with the object.
-class HeldDescriptor {
-  public:
-    HeldDescriptor() {
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(kHeldSddl, SDDL_REVISION_1,
-                                                             &descriptor_, nullptr);
-    }
-    ~HeldDescriptor() { LocalFree(descriptor_); }
-    HeldDescriptor(const HeldDescriptor&) = delete;
-    HeldDescriptor& operator=(const HeldDescriptor&) = delete;
-    PSECURITY_DESCRIPTOR Get() const { return descriptor_; }
-
-  private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
 bool Secure(HKEY key) {
-    HeldDescriptor descriptor;
+    LocalMemoryHandle descriptor = DescriptorOf(kHeldSddl);
     if (!descriptor.Get()) return false;
     // The owner first: an owner outside the trusted ones could give itself
     // rights again. Where the owner cannot be set, the list alone is set.
@@ -183,7 +167,7 @@ bool Secure(HKEY key) {
 // Opens (creating it with the held access list) a key of the held copy for
 // writing; one found with another list is given the held one.
 RegistryKeyHandle CreateHeld(const wchar_t* path) {
-    HeldDescriptor descriptor;
+    LocalMemoryHandle descriptor = DescriptorOf(kHeldSddl);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     RegistryKeyHandle key;
     DWORD disposition = 0;

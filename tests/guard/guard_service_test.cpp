@@ -85,6 +85,28 @@ void SignInFiltered(const std::wstring& sid) {
     ASSERT_TRUE(WriteHiveMode(sid, true));
 }
 
+// The guard run in the test's own process (so that a test may step into it),
+// stopped when the object goes.
+class GuardInThisProcess {
+  public:
+    explicit GuardInThisProcess(Guard::StepHook hook = {})
+        : guard_(stop_.Get(), nullptr, std::move(hook)),
+          thread_([this] { guard_.Run([this] { SetEvent(watching_.Get()); }); }) {}
+    ~GuardInThisProcess() {
+        SetEvent(stop_.Get());
+        thread_.join();
+    }
+    // Whether its first look is done and its places are watched.
+    bool Watching() { return WaitForSingleObject(watching_.Get(), kPatienceMs) == WAIT_OBJECT_0; }
+    Guard& Get() { return guard_; }
+
+  private:
+    KernelHandle stop_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle watching_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    Guard guard_;
+    std::thread thread_;
+};
+
 std::wstring BesideTest(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
     std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
@@ -495,12 +517,9 @@ TEST_F(GuardServiceTest, EverySignedInAccountIsWatchedHoweverMany) {
 TEST_F(GuardServiceTest, AnAccountLetGoAtSignOutIsHeldAgainAtItsNextSignIn) {
     const std::wstring sid = L"S-1-5-21-7-7-7-7777";
     ASSERT_NO_FATAL_FAILURE(SignInFiltered(sid));
-    KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    KernelHandle watching(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Guard guard(stop.Get(), nullptr);
-    std::thread watch([&] { guard.Run([&] { SetEvent(watching.Get()); }); });
-    ASSERT_EQ(WaitForSingleObject(watching.Get(), kPatienceMs), WAIT_OBJECT_0);
-    guard.SignedOut(sid);
+    std::optional<GuardInThisProcess> guard(std::in_place);
+    ASSERT_TRUE(guard->Watching());
+    guard->Get().SignedOut(sid);
     Sleep(200);
     DeleteKeyTree(HKEY_USERS, sid);  // the hive unloaded
     Sleep(200);
@@ -514,8 +533,7 @@ TEST_F(GuardServiceTest, AnAccountLetGoAtSignOutIsHeldAgainAtItsNextSignIn) {
     ASSERT_TRUE(WriteHiveMode(sid, false));  // and its changes are watched again
     EXPECT_TRUE(WaitUntil(
         [&] { return DwordAt(HKEY_USERS, sid + L"\\" + kAddOnPath, L"mode") == 1u; }, 1000, 10));
-    SetEvent(stop.Get());
-    watch.join();
+    guard.reset();
     ReleaseAccount(sid);
     DeleteKeyTree(HKEY_USERS, sid);
 }
@@ -526,24 +544,20 @@ TEST_F(GuardServiceTest, AnAccountLetGoAtSignOutIsHeldAgainAtItsNextSignIn) {
 TEST_F(GuardServiceTest, TheAdministratorsChangeBetweenTheGuardsReadsIsKept) {
     const std::wstring sid = L"S-1-5-21-7-7-7-5555";
     ASSERT_NO_FATAL_FAILURE(SignInFiltered(sid));
-    KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    KernelHandle watching(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     KernelHandle stepped(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Guard guard(stop.Get(), nullptr, [&](Guard::Step, const std::wstring& at) {
+    std::optional<GuardInThisProcess> guard(std::in_place, [&](Guard::Step, const std::wstring& at) {
         if (at != sid) return;
         // The administrator's change, as the window makes it: the held copy
         // first, then the account's place.
         EXPECT_EQ(SetAccountMode(sid, false).outcome.kind, Outcome::Kind::Done);
         SetEvent(stepped.Get());
     });
-    std::thread watch([&] { guard.Run([&] { SetEvent(watching.Get()); }); });
-    ASSERT_EQ(WaitForSingleObject(watching.Get(), kPatienceMs), WAIT_OBJECT_0);
+    ASSERT_TRUE(guard->Watching());
     const std::vector<NamedRecord> before = LoadRecords();
     ASSERT_TRUE(WriteHiveMode(sid, false));  // the account's change
     EXPECT_EQ(WaitForSingleObject(stepped.Get(), kPatienceMs), WAIT_OBJECT_0);
     Sleep(1000);  // long enough for the guard to have undone it, were it to
-    SetEvent(stop.Get());
-    watch.join();
+    guard.reset();
     EXPECT_EQ(DwordAt(HKEY_USERS, sid + L"\\" + kAddOnPath, L"mode"), 0u);
     EXPECT_EQ(LoadRecords(), before);
     ReleaseAccount(sid);
