@@ -359,6 +359,8 @@ TEST_F(GuardServiceTest, StopsCleanlyWhenAsked) {
 // on a token without the Administrators group: each attempt is refused, or
 // put back within a second and recorded; the held copy stays as it was.
 TEST_F(GuardServiceTest, EveryAttemptOfAStandardAccountIsRefusedOrPutBackAndRecorded) {
+    SetValue(HKEY_LOCAL_MACHINE, "activitylogloc", REG_SZ, std::string("C:\\log.txt\0", 12));
+    ASSERT_EQ(HoldLogPlace(L"C:\\log.txt").kind, Outcome::Kind::Done);
     HoldAllAndStart();
     const HeldValues heldBefore = LoadHeld();
     const std::wstring mine = L"HKCU\\Software\\Orvantix\\Zendrel";
@@ -377,6 +379,8 @@ TEST_F(GuardServiceTest, EveryAttemptOfAStandardAccountIsRefusedOrPutBackAndReco
         {L"switches activity logging off", L"set " + settings + L" activitylogging 0", 0},
         {L"writes a 32 MB password hint", L"huge " + settings + L" hint 32", 0},
         {L"writes a 32 MB password digest", L"huge " + settings + L" config 32", 0},
+        {L"points the activity log elsewhere",
+         L"set-text " + settings + L" activitylogloc C:\\mine.txt", 0},
     };
     for (const Attempt& a : attempts) {
         SCOPED_TRACE(a.what);
@@ -388,6 +392,8 @@ TEST_F(GuardServiceTest, EveryAttemptOfAStandardAccountIsRefusedOrPutBackAndReco
                 return DwordAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogging") == 1u &&
                        TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"config") == L"digest" &&
                        TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"hint") == L"hint" &&
+                       TextAt(HKEY_LOCAL_MACHINE, kAddOnPath, L"activitylogloc") ==
+                           L"C:\\log.txt" &&
                        DwordAt(HKEY_CURRENT_USER, kAddOnPath, L"mode") == 1u;
             },
             1000, 20))
